@@ -1,0 +1,48 @@
+# vantrel_add_core(WIDTH CHAR) defines, for one text width:
+#   vantrel_platform${WIDTH}  the host layer (platform/posix or platform/win32)
+#   vantrel_engine${WIDTH}    the engine, written once over the Text type
+# Both are compiled with VANTREL_CHAR=CHAR; the host is chosen here, never by
+# #ifdef in the sources.
+
+find_package(ZLIB REQUIRED)
+if(VANTREL_HOST STREQUAL "posix")
+  find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+  find_package(Threads REQUIRED)
+endif()
+
+set(VANTREL_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
+
+function(vantrel_add_core WIDTH CHAR)
+  set(platform vantrel_platform${WIDTH})
+  set(engine vantrel_engine${WIDTH})
+
+  if(VANTREL_HOST STREQUAL "posix")
+    add_library(${platform} STATIC
+      ${PROJECT_SOURCE_DIR}/platform/posix/text_posix.cpp
+      ${PROJECT_SOURCE_DIR}/platform/posix/listing_posix.cpp
+      ${PROJECT_SOURCE_DIR}/platform/posix/file_posix.cpp
+      ${PROJECT_SOURCE_DIR}/platform/posix/digest_openssl.cpp)
+    target_link_libraries(${platform} PUBLIC OpenSSL::Crypto Threads::Threads)
+  else()
+    add_library(${platform} STATIC
+      ${PROJECT_SOURCE_DIR}/platform/win32/text_win32.cpp
+      ${PROJECT_SOURCE_DIR}/platform/win32/listing_win32.cpp
+      ${PROJECT_SOURCE_DIR}/platform/win32/file_win32.cpp
+      ${PROJECT_SOURCE_DIR}/platform/win32/digest_cng.cpp)
+    target_compile_definitions(${platform} PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                                                  _WIN32_WINNT=0x0601)
+    target_link_libraries(${platform} PUBLIC bcrypt shlwapi user32)
+  endif()
+  target_include_directories(${platform} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_compile_definitions(${platform} PUBLIC VANTREL_CHAR=${CHAR})
+  target_compile_options(${platform} PRIVATE ${VANTREL_WARNINGS})
+
+  add_library(${engine} STATIC
+    ${PROJECT_SOURCE_DIR}/engine/text.cpp
+    ${PROJECT_SOURCE_DIR}/engine/search_settings.cpp
+    ${PROJECT_SOURCE_DIR}/engine/directory_walk.cpp
+    ${PROJECT_SOURCE_DIR}/engine/fingerprint.cpp
+    ${PROJECT_SOURCE_DIR}/engine/size_text.cpp)
+  target_link_libraries(${engine} PUBLIC ${platform} ZLIB::ZLIB)
+  target_compile_options(${engine} PRIVATE ${VANTREL_WARNINGS})
+endfunction()

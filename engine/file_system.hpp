@@ -1,0 +1,106 @@
+#pragma once
+// What the engine needs of the host's file system. Each host implements these
+// declarations once, in platform/posix or platform/win32; CMake picks the files.
+// Every call is a plain function of its arguments (the listing slots aside), and a
+// failure is a value (false, 0, -1, an empty text), never an exception.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/text.hpp"
+
+namespace vantrel {
+
+// The separator the walk joins names with: '\' on Windows, '/' on POSIX.
+Char PathSeparator();
+
+// Appends the host's separator unless the path already ends in it; an empty
+// path becomes the separator alone. Returns 1, as callers expect of it.
+int AddTrailingSeparator(Text& path);
+
+// Lower-cases a text by the host's rules (CharLowerBuffW, towlower or tolower).
+Text LowerCaseText(const Text& text);
+
+// Converts between Text and bytes: on POSIX the bytes the file system takes
+// (UTF-8 for 16-bit text, where bytes that are not UTF-8 travel as U+DC80..U+DCFF
+// so that every name read from disk opens that file again; unchanged for 8-bit
+// text); on Windows UTF-8, for tools and tests that speak bytes.
+std::string SystemBytesFromText(const Text& text);
+Text TextFromSystemBytes(const std::string& bytes);
+
+// Numbered directory listings. A slot is open from OpenListing until
+// CloseListing or the next OpenListing on the same number.
+class ListingSlots {
+ public:
+  ListingSlots();
+  ~ListingSlots();
+  ListingSlots(const ListingSlots&) = delete;
+  ListingSlots& operator=(const ListingSlots&) = delete;
+
+  // Starts listing directory (joined with pattern, "*.*" when empty) in the slot;
+  // true when it found a first entry or the directory matched nothing.
+  bool OpenListing(int slot, const Text& directory, const Text& pattern);
+  // Moves to the next entry: 1 while there is one, 0 at the end.
+  int NextListingEntry(int slot);
+  // Returns 2 for a directory entry, 1 for any other entry, 0 for an empty slot.
+  int ListingEntryKind(int slot) const;
+  // Returns the current entry's name, without any path.
+  Text ListingEntryName(int slot) const;
+  // Ends the slot's listing, if any, and frees the slot.
+  void CloseListing(int slot);
+  // Tells whether the slot holds a listing.
+  bool IsListingOpen(int slot) const;
+
+  struct Slot;  // host-specific, defined by the platform layer
+
+ private:
+  Slot* SlotAt(int slot) const;
+  Slot& EnsureSlot(int slot);
+  std::vector<std::unique_ptr<Slot>> slots_;
+};
+
+// Returns 1 when the file opens for reading with shared read access, else 0
+// (directories, missing and unreadable files, files locked for writing).
+int CanOpenFile(const Text& path);
+
+// Returns the size in bytes from the directory entry, -1 when there is no such
+// file and -2 for a directory. Never opens the file.
+std::int64_t FileSizeOf(const Text& path);
+
+// Returns the hidden/system attribute bits (2 and 4) of a file; all bits set
+// when they cannot be read. POSIX files carry neither bit.
+std::uint32_t FileAttributesOf(const Text& path);
+
+// Identity of the physical file behind a path (device and inode, or volume
+// serial number and file index); known is false when it cannot be read.
+struct FileIdentity {
+  bool known = false;
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+FileIdentity FileIdentityOf(const Text& path);
+
+// A file opened for reading with the same access as CanOpenFile; closed by the
+// destructor.
+class FileReader {
+ public:
+  FileReader() = default;
+  ~FileReader();
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+
+  // Opens the file; false when CanOpenFile would say 0.
+  bool Open(const Text& path);
+  // Reads up to size bytes; returns the count (0 at the end) or -1 on failure.
+  std::int64_t Read(void* buffer, std::size_t size);
+  void Close();
+
+ private:
+  std::intptr_t handle_ = -1;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,134 @@
+#include "engine/fingerprint.hpp"
+
+#include <zlib.h>
+
+#include <array>
+#include <memory>
+#include <new>
+
+#include "engine/digest.hpp"
+#include "engine/file_system.hpp"
+
+namespace vantrel {
+namespace {
+
+// Reads the file chunk by chunk and hands each chunk to feed. Returns Done when
+// the end was reached, Unreadable when the file did not open or a read failed
+// (a digest of part of a file must never pass for the file's), Interrupted when
+// keepGoing said stop.
+template <typename Feed>
+FileFingerprints::Outcome ReadInChunks(const Text& path, std::size_t chunk, Feed&& feed,
+                                       const ContinueCheck& keepGoing) {
+  FileReader reader;
+  if (!reader.Open(path)) return FileFingerprints::Outcome::Unreadable;
+  std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[chunk]);
+  if (!buffer) return FileFingerprints::Outcome::Unreadable;
+  for (;;) {
+    if (keepGoing && !keepGoing()) return FileFingerprints::Outcome::Interrupted;
+    std::int64_t got = reader.Read(buffer.get(), chunk);
+    if (got < 0) return FileFingerprints::Outcome::Unreadable;
+    if (got > 0) feed(buffer.get(), static_cast<std::size_t>(got));
+    if (static_cast<std::size_t>(got) < chunk) return FileFingerprints::Outcome::Done;
+  }
+}
+
+Text DigestText(Digest& digest) {
+  std::array<std::uint8_t, 20> bytes{};
+  std::size_t n = digest.Finish(bytes);
+  return n == 0 ? Text() : HexDigestText(bytes.data(), n);
+}
+
+Text DigestFileText(const Text& path, DigestKind kind, std::size_t chunk) {
+  Digest digest(kind);
+  if (!digest.Ok()) return Text();
+  auto outcome = ReadInChunks(
+      path, chunk, [&](const std::uint8_t* data, std::size_t n) { digest.Update(data, n); }, {});
+  return outcome == FileFingerprints::Outcome::Done ? DigestText(digest) : Text();
+}
+
+struct Crc32Result {
+  bool ok = false;
+  std::uint32_t value = 0;
+};
+
+Crc32Result Crc32OfFileChecked(const Text& path) {
+  uLong crc = crc32(0L, Z_NULL, 0);
+  auto outcome = ReadInChunks(
+      path, 4096,
+      [&](const std::uint8_t* data, std::size_t n) {
+        crc = crc32(crc, data, static_cast<uInt>(n));
+      },
+      {});
+  if (outcome != FileFingerprints::Outcome::Done) return {};
+  return {true, static_cast<std::uint32_t>(crc)};
+}
+
+}  // namespace
+
+Text HexDigestText(const std::uint8_t* bytes, std::size_t count) {
+  static const char digits[] = "0123456789abcdef";
+  Text out;
+  out.reserve(count * 2);
+  for (std::size_t i = 0; i < count; ++i) {
+    out.push_back(static_cast<Char>(digits[bytes[i] >> 4]));
+    out.push_back(static_cast<Char>(digits[bytes[i] & 15]));
+  }
+  return out;
+}
+
+Text Crc32Text(std::uint32_t crc) {
+  static const char digits[] = "0123456789ABCDEF";
+  Char buffer[8];
+  int n = 0;
+  do {
+    buffer[n++] = static_cast<Char>(digits[crc & 15]);
+    crc >>= 4;
+  } while (crc != 0);
+  Text out;
+  while (n > 0) out.push_back(buffer[--n]);
+  return out;
+}
+
+Text Md5FileText(const Text& path) { return DigestFileText(path, DigestKind::Md5, 1000000); }
+
+Text Sha1FileText(const Text& path) { return DigestFileText(path, DigestKind::Sha1, 524288); }
+
+std::uint32_t Crc32OfFile(const Text& path) { return Crc32OfFileChecked(path).value; }
+
+Text FileCrc32Text(const Text& path) {
+  if (CanOpenFile(path) == 0) return Text();
+  Crc32Result crc = Crc32OfFileChecked(path);
+  return crc.ok ? Crc32Text(crc.value) : Text();
+}
+
+FileFingerprints FingerprintFile(const Text& path, bool withSha1, bool withCrc32,
+                                 const ContinueCheck& keepGoing) {
+  FileFingerprints result;
+  Digest md5(DigestKind::Md5);
+  std::unique_ptr<Digest> sha1;
+  if (withSha1) sha1 = std::make_unique<Digest>(DigestKind::Sha1);
+  if (!md5.Ok() || (sha1 && !sha1->Ok())) return result;
+  uLong crc = crc32(0L, Z_NULL, 0);
+
+  result.outcome = ReadInChunks(
+      path, kFingerprintChunk,
+      [&](const std::uint8_t* data, std::size_t n) {
+        md5.Update(data, n);
+        if (sha1) sha1->Update(data, n);
+        if (withCrc32) {
+          // zlib takes 32-bit lengths; a chunk is far below that.
+          crc = crc32(crc, data, static_cast<uInt>(n));
+        }
+      },
+      keepGoing);
+  if (result.outcome != FileFingerprints::Outcome::Done) return result;
+
+  result.md5 = DigestText(md5);
+  if (sha1) result.sha1 = DigestText(*sha1);
+  if (withCrc32) result.crc32 = Crc32Text(static_cast<std::uint32_t>(crc));
+  if (result.md5.empty() || (sha1 && result.sha1.empty()))
+    result.outcome = FileFingerprints::Outcome::Unreadable;
+  return result;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,50 @@
+#pragma once
+// Content fingerprints of a file and their text forms: MD5 and SHA-1 as lower
+// case hex, CRC-32 (zlib's) as upper case hex without leading zeros. A file
+// that cannot be opened or read to its end gives the empty text.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+#include "engine/text.hpp"
+
+namespace vantrel {
+
+// Returns the MD5 text of the file's contents, empty when it cannot be read.
+Text Md5FileText(const Text& path);
+// Returns the SHA1 text of the file's contents, empty when it cannot be read.
+Text Sha1FileText(const Text& path);
+// Returns the CRC-32 of the file's contents, 0 when it cannot be read.
+std::uint32_t Crc32OfFile(const Text& path);
+// Returns the CRC32 text of the file, empty when CanOpenFile says 0.
+Text FileCrc32Text(const Text& path);
+
+// Formats digest bytes as lower-case hex, two digits a byte.
+Text HexDigestText(const std::uint8_t* bytes, std::size_t count);
+// Formats a CRC-32 value as upper-case hex without leading zeros ("0" for zero).
+Text Crc32Text(std::uint32_t crc);
+
+// What one reading of a file produced.
+struct FileFingerprints {
+  enum class Outcome { Done, Unreadable, Interrupted };
+  Outcome outcome = Outcome::Unreadable;
+  Text md5;
+  Text sha1;   // empty unless asked for
+  Text crc32;  // empty unless asked for
+};
+
+// Asked between read chunks; returning false abandons the reading. It may block
+// (a paused search waits inside it).
+using ContinueCheck = std::function<bool()>;
+
+// Reads the file once and computes MD5 and, when asked, SHA1 and CRC32 from the
+// same bytes, giving the texts the single-fingerprint functions give.
+// Unreadable: it could not be opened or a read failed part way.
+FileFingerprints FingerprintFile(const Text& path, bool withSha1, bool withCrc32,
+                                 const ContinueCheck& keepGoing = {});
+
+// Bytes read per chunk by FingerprintFile.
+inline constexpr std::size_t kFingerprintChunk = 1 << 20;
+
+}  // namespace vantrel

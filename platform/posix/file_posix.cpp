@@ -1,0 +1,90 @@
+// File checks and reading on POSIX. Only regular files (or links to them) are
+// readable here: opening a FIFO or a device found in a searched tree would block
+// or read forever, so the open is non-blocking and anything but a regular file
+// counts as unreadable.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "engine/file_system.hpp"
+
+namespace vantrel {
+namespace {
+
+int OpenRegularForReading(const Text& path) {
+  std::string bytes = SystemBytesFromText(path);
+  if (bytes.empty()) return -1;
+  int fd = ::open(bytes.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  // Reads of a regular file never block; plain blocking reads from here on.
+  int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
+}  // namespace
+
+int CanOpenFile(const Text& path) {
+  int fd = OpenRegularForReading(path);
+  if (fd < 0) return 0;
+  ::close(fd);
+  return 1;
+}
+
+std::int64_t FileSizeOf(const Text& path) {
+  std::string bytes = SystemBytesFromText(path);
+  if (bytes.empty()) return -1;
+  struct stat st;
+  if (stat(bytes.c_str(), &st) != 0) return -1;
+  if (S_ISDIR(st.st_mode)) return -2;
+  return static_cast<std::int64_t>(st.st_size);
+}
+
+std::uint32_t FileAttributesOf(const Text&) { return 0; }
+
+FileIdentity FileIdentityOf(const Text& path) {
+  std::string bytes = SystemBytesFromText(path);
+  struct stat st;
+  if (bytes.empty() || stat(bytes.c_str(), &st) != 0) return {};
+  return {true, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+FileReader::~FileReader() { Close(); }
+
+bool FileReader::Open(const Text& path) {
+  Close();
+  handle_ = OpenRegularForReading(path);
+  return handle_ >= 0;
+}
+
+std::int64_t FileReader::Read(void* buffer, std::size_t size) {
+  if (handle_ < 0) return -1;
+  std::size_t total = 0;
+  auto* out = static_cast<char*>(buffer);
+  // Fill the whole chunk unless the file ends: a short read means the end.
+  while (total < size) {
+    ssize_t got = ::read(static_cast<int>(handle_), out + total, size - total);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (got == 0) break;
+    total += static_cast<std::size_t>(got);
+  }
+  return static_cast<std::int64_t>(total);
+}
+
+void FileReader::Close() {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+}  // namespace vantrel

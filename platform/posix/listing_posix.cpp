@@ -1,0 +1,103 @@
+// Directory listings on POSIX: opendir/readdir, with the kind of every entry
+// from lstat, so a symbolic link (to a file or a directory) is a file entry and
+// is never descended into. Entries whose status cannot be read, or whose joined
+// path the system refuses as too long, are skipped.
+
+#include <dirent.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+
+#include "engine/file_system.hpp"
+
+namespace vantrel {
+
+struct ListingSlots::Slot {
+  DIR* dir = nullptr;
+  std::string directoryBytes;  // with its trailing '/'
+  std::string pattern;         // empty: every entry
+  Text name;
+  int kind = 0;
+};
+
+ListingSlots::ListingSlots() = default;
+
+ListingSlots::~ListingSlots() {
+  for (std::size_t i = 0; i < slots_.size(); ++i) CloseListing(static_cast<int>(i));
+}
+
+ListingSlots::Slot* ListingSlots::SlotAt(int slot) const {
+  if (slot < 0 || static_cast<std::size_t>(slot) >= slots_.size()) return nullptr;
+  return slots_[static_cast<std::size_t>(slot)].get();
+}
+
+ListingSlots::Slot& ListingSlots::EnsureSlot(int slot) {
+  if (static_cast<std::size_t>(slot) >= slots_.size()) slots_.resize(static_cast<std::size_t>(slot) + 1);
+  auto& p = slots_[static_cast<std::size_t>(slot)];
+  if (!p) p = std::make_unique<Slot>();
+  return *p;
+}
+
+bool ListingSlots::OpenListing(int slot, const Text& directory, const Text& pattern) {
+  if (slot < 0) return false;
+  CloseListing(slot);
+  std::string dirBytes = SystemBytesFromText(directory);
+  DIR* dir = opendir(dirBytes.c_str());
+  if (!dir) return false;
+  Slot& s = EnsureSlot(slot);
+  s.dir = dir;
+  if (dirBytes.empty() || dirBytes.back() != '/') dirBytes.push_back('/');
+  s.directoryBytes = std::move(dirBytes);
+  // "*.*" stands for every name, as it does on Windows.
+  std::string patternBytes = SystemBytesFromText(pattern);
+  s.pattern = patternBytes == "*.*" ? "*" : patternBytes;
+  s.kind = 0;
+  s.name.clear();
+  return true;
+}
+
+int ListingSlots::NextListingEntry(int slot) {
+  Slot* s = SlotAt(slot);
+  if (!s || !s->dir) return 0;
+  for (;;) {
+    dirent* entry = readdir(s->dir);
+    if (!entry) {
+      s->kind = 0;
+      s->name.clear();
+      return 0;
+    }
+    const char* name = entry->d_name;
+    if (!s->pattern.empty() && fnmatch(s->pattern.c_str(), name, FNM_PATHNAME) != 0) continue;
+    struct stat st;
+    std::string full = s->directoryBytes + name;
+    if (lstat(full.c_str(), &st) != 0) continue;
+    s->kind = S_ISDIR(st.st_mode) ? 2 : 1;
+    s->name = TextFromSystemBytes(name);
+    return 1;
+  }
+}
+
+int ListingSlots::ListingEntryKind(int slot) const {
+  Slot* s = SlotAt(slot);
+  return s && s->dir ? s->kind : 0;
+}
+
+Text ListingSlots::ListingEntryName(int slot) const {
+  Slot* s = SlotAt(slot);
+  return s && s->dir ? s->name : Text();
+}
+
+void ListingSlots::CloseListing(int slot) {
+  Slot* s = SlotAt(slot);
+  if (!s) return;
+  if (s->dir) closedir(s->dir);
+  s->dir = nullptr;
+  s->kind = 0;
+  s->name.clear();
+}
+
+bool ListingSlots::IsListingOpen(int slot) const {
+  Slot* s = SlotAt(slot);
+  return s && s->dir;
+}
+
+}  // namespace vantrel

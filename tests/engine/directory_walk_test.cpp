@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "engine/directory_walk.hpp"
+#include "tests/support/temp_tree.hpp"
+
+namespace vantrel {
+namespace {
+
+using testing::Bytes;
+using testing::RelativeTo;
+using testing::TempTree;
+using testing::TextOf;
+
+std::vector<std::string> Sorted(std::vector<std::string> v) {
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+const std::vector<testing::TreeEntry> kTree = {
+    {"a.txt", "1"},         {"b.jpg", "2"},          {"sub/c.txt", "3"},
+    {"sub/deeper/d", "4"},  {".hidden/e.txt", "5"},  {"sub/.dotfile", "6"},
+    {"empty/", ""},         {"other/f.txt", "7"},
+};
+
+TEST(ScanDirectoryTree, FindsEveryFileBelowTheDirectoryIncludingDotDirectories) {
+  TempTree tree(kTree);
+  ListingSlots slots;
+  ScanList found;
+  ScanDirectoryTree(slots, found, tree.RootText(), 0);
+  EXPECT_EQ(Sorted(RelativeTo(tree.RootText(), found)),
+            Sorted({"a.txt", "b.jpg", "sub/c.txt", "sub/deeper/d", ".hidden/e.txt",
+                    "sub/.dotfile", "other/f.txt"}));
+}
+
+TEST(ScanDirectoryTree, WalksDepthFirstSoASubtreeIsContiguous) {
+  TempTree tree(kTree);
+  ListingSlots slots;
+  ScanList found;
+  ScanDirectoryTree(slots, found, tree.RootText(), 0);
+  auto rel = RelativeTo(tree.RootText(), found);
+  // Every path under sub/ stands in one unbroken run, sub/deeper/ within it.
+  auto isUnder = [&](const std::string& prefix) {
+    std::vector<std::size_t> at;
+    for (std::size_t i = 0; i < rel.size(); ++i)
+      if (rel[i].rfind(prefix, 0) == 0) at.push_back(i);
+    return at.empty() || at.back() - at.front() + 1 == at.size();
+  };
+  EXPECT_TRUE(isUnder("sub/"));
+  EXPECT_TRUE(isUnder("sub/deeper/"));
+  EXPECT_TRUE(isUnder("other/"));
+}
+
+TEST(ScanDirectoryTree, TrailingSeparatorOrNotGivesTheSamePaths) {
+  TempTree tree(kTree);
+  ListingSlots slots;
+  ScanList with, without;
+  ScanDirectoryTree(slots, with, tree.RootText(), 0);
+  CloseLeftoverListings(slots);
+  ScanDirectoryTree(slots, without, TextOf(tree.Root()), 0);
+  EXPECT_EQ(with, without);
+  EXPECT_EQ(with.front().substr(0, tree.RootText().size()), tree.RootText());
+}
+
+TEST(ScanDirectoryTree, LeavesOneSlotOpenPerDepthUntilTheyAreClosed) {
+  TempTree tree({{"x/y/z/file", "1"}});
+  ListingSlots slots;
+  ScanList found;
+  ScanDirectoryTree(slots, found, tree.RootText(), 0);
+  ASSERT_EQ(found.size(), 1u);
+  for (int depth = 0; depth <= 3; ++depth) EXPECT_TRUE(slots.IsListingOpen(depth)) << depth;
+  EXPECT_FALSE(slots.IsListingOpen(4));
+  CloseLeftoverListings(slots);
+  for (int depth = 0; depth <= 4; ++depth) EXPECT_FALSE(slots.IsListingOpen(depth)) << depth;
+}
+
+TEST(ScanDirectoryFiles, TakesOnlyTheFilesDirectlyInTheDirectoryAndClosesItsSlot) {
+  TempTree tree(kTree);
+  ListingSlots slots;
+  ScanList found;
+  ScanDirectoryFiles(slots, found, tree.RootText(), {});
+  EXPECT_EQ(Sorted(RelativeTo(tree.RootText(), found)), Sorted({"a.txt", "b.jpg"}));
+  EXPECT_FALSE(slots.IsListingOpen(0));
+}
+
+TEST(DirectoryWalk, MissingOrVanishedDirectoriesContributeNothing) {
+  TempTree tree({{"keep/a", "1"}, {"gone/b", "2"}});
+  Text gone = tree.PathOf("gone");
+  std::filesystem::remove_all(tree.Root() / "gone");
+  ListingSlots slots;
+  ScanList found;
+  ScanDirectoryTree(slots, found, gone, 0);
+  ScanDirectoryFiles(slots, found, gone, {});
+  ScanDirectoryTree(slots, found, tree.PathOf("never-was"), 0);
+  EXPECT_TRUE(found.empty());
+  EXPECT_FALSE(slots.IsListingOpen(0));
+  ScanDirectoryTree(slots, found, tree.RootText(), 0);
+  EXPECT_EQ(RelativeTo(tree.RootText(), found), std::vector<std::string>{"keep/a"});
+}
+
+TEST(DirectoryWalk, AStopRequestEndsTheWalkEarly) {
+  TempTree tree({{"a", "1"}, {"b", "2"}, {"c/d", "3"}});
+  std::atomic<bool> stop{true};
+  ListingSlots slots;
+  ScanList found;
+  ScanDirectoryTree(slots, found, tree.RootText(), 0, WalkControl{&stop});
+  EXPECT_TRUE(found.empty());
+}
+
+TEST(ListingSlots, ReopeningASlotReplacesItsListingAndEmptySlotsSayNothing) {
+  TempTree tree({{"one/a", "1"}, {"two/b", "2"}});
+  ListingSlots slots;
+  EXPECT_EQ(slots.ListingEntryKind(7), 0);
+  EXPECT_EQ(slots.NextListingEntry(7), 0);
+  EXPECT_TRUE(slots.ListingEntryName(7).empty());
+  ASSERT_TRUE(slots.OpenListing(0, tree.PathOf("one"), TextFromAscii("*.*")));
+  ASSERT_TRUE(slots.OpenListing(0, tree.PathOf("two"), TextFromAscii("*.*")));
+  std::vector<std::string> names;
+  while (slots.NextListingEntry(0) == 1) {
+    if (slots.ListingEntryKind(0) == 1) names.push_back(Bytes(slots.ListingEntryName(0)));
+  }
+  EXPECT_EQ(names, std::vector<std::string>{"b"});
+  slots.CloseListing(0);
+  EXPECT_FALSE(slots.IsListingOpen(0));
+}
+
+}  // namespace
+}  // namespace vantrel

@@ -1,0 +1,158 @@
+// The POSIX file system layer with real trees: symbolic links, names in any
+// bytes, special files, permissions and read failures.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "engine/directory_walk.hpp"
+#include "engine/file_system.hpp"
+#include "engine/fingerprint.hpp"
+#include "tests/support/temp_tree.hpp"
+
+namespace vantrel {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Bytes;
+using testing::RelativeTo;
+using testing::T;
+using testing::TempTree;
+
+std::vector<std::string> Sorted(std::vector<std::string> v) {
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+ScanList WalkTree(const TempTree& tree) {
+  ListingSlots slots;
+  ScanList found;
+  ScanDirectoryTree(slots, found, tree.RootText(), 0);
+  return found;
+}
+
+TEST(PosixWalk, SymbolicLinksAreFilesAndAreNeverDescendedInto) {
+  TempTree tree({{"real/data.txt", "abc"}, {"other/x", "1"}});
+  fs::create_symlink(tree.Root() / "real" / "data.txt", tree.Root() / "link-to-file");
+  fs::create_directory_symlink(tree.Root() / "other", tree.Root() / "link-to-dir");
+  fs::create_symlink(tree.Root() / "nowhere", tree.Root() / "dangling");
+  ScanList found = WalkTree(tree);
+  EXPECT_EQ(Sorted(RelativeTo(tree.RootText(), found)),
+            Sorted({"real/data.txt", "other/x", "link-to-file", "link-to-dir", "dangling"}));
+
+  // A link reads and measures as its target; a link to a directory or to
+  // nothing is not a readable file.
+  EXPECT_EQ(CanOpenFile(tree.PathOf("link-to-file")), 1);
+  EXPECT_EQ(FileSizeOf(tree.PathOf("link-to-file")), 3);
+  EXPECT_EQ(Md5FileText(tree.PathOf("link-to-file")), Md5FileText(tree.PathOf("real/data.txt")));
+  EXPECT_EQ(FileIdentityOf(tree.PathOf("link-to-file")), FileIdentityOf(tree.PathOf("real/data.txt")));
+  EXPECT_EQ(CanOpenFile(tree.PathOf("link-to-dir")), 0);
+  EXPECT_EQ(FileSizeOf(tree.PathOf("link-to-dir")), -2);
+  EXPECT_EQ(CanOpenFile(tree.PathOf("dangling")), 0);
+  EXPECT_EQ(FileSizeOf(tree.PathOf("dangling")), -1);
+}
+
+TEST(PosixWalk, LinkToAnAncestorDoesNotLoop) {
+  TempTree tree({{"a/b/f", "1"}});
+  fs::create_directory_symlink(tree.Root() / "a", tree.Root() / "a" / "b" / "up");
+  EXPECT_EQ(Sorted(RelativeTo(tree.RootText(), WalkTree(tree))), Sorted({"a/b/f", "a/b/up"}));
+}
+
+TEST(PosixNames, NonAsciiUtf8NameIsFoundAndRead) {
+  TempTree tree({{"Größe.txt", "abc"}});
+  ScanList found = WalkTree(tree);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(RelativeTo(tree.RootText(), found)[0], "Größe.txt");
+  if constexpr (sizeof(Char) == 2) {
+    // In 16-bit text the name is the five letters, ö and ß one code unit each.
+    Text name = found[0].substr(tree.RootText().size());
+    EXPECT_EQ(std::u16string(name.begin(), name.end()), u"Gr\u00f6\u00dfe.txt");
+  }
+  EXPECT_EQ(Bytes(Md5FileText(found[0])), "900150983cd24fb0d6963f7d28e17f72");
+}
+
+TEST(PosixNames, NameBytesThatAreNotUtf8AreFoundAndReadUnchanged) {
+  const std::string raw = "bad\xff\xfe-\xc3(.bin";
+  TempTree tree({{raw, "abc"}});
+  ScanList found = WalkTree(tree);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(RelativeTo(tree.RootText(), found)[0], raw);
+  if constexpr (sizeof(Char) == 1) {
+    EXPECT_EQ(found[0].substr(tree.RootText().size()), raw);  // the very bytes
+  }
+  EXPECT_EQ(CanOpenFile(found[0]), 1);
+  EXPECT_EQ(FileSizeOf(found[0]), 3);
+  EXPECT_EQ(Bytes(Md5FileText(found[0])), "900150983cd24fb0d6963f7d28e17f72");
+}
+
+TEST(PosixFiles, SpecialFilesAreListedButNeverOpened) {
+  TempTree tree;
+  ASSERT_EQ(mkfifo((tree.Root() / "pipe").c_str(), 0600), 0);
+  ScanList found = WalkTree(tree);
+  EXPECT_EQ(RelativeTo(tree.RootText(), found), std::vector<std::string>{"pipe"});
+  // Opening a FIFO for reading would wait for a writer forever.
+  EXPECT_EQ(CanOpenFile(tree.PathOf("pipe")), 0);
+  EXPECT_EQ(FingerprintFile(tree.PathOf("pipe"), true, true).outcome,
+            FileFingerprints::Outcome::Unreadable);
+  EXPECT_EQ(CanOpenFile(T("/dev/null")), 0);
+}
+
+TEST(PosixFiles, AReadThatFailsAfterAGoodOpenGivesNoFingerprint) {
+  // /proc/self/mem opens as a regular file, but reading at offset 0 fails.
+  Text mem = T("/proc/self/mem");
+  if (CanOpenFile(mem) != 1) GTEST_SKIP() << "/proc/self/mem is not readable here";
+  EXPECT_TRUE(Md5FileText(mem).empty());
+  EXPECT_TRUE(Sha1FileText(mem).empty());
+  EXPECT_TRUE(FileCrc32Text(mem).empty());
+  EXPECT_EQ(FingerprintFile(mem, true, true).outcome, FileFingerprints::Outcome::Unreadable);
+}
+
+TEST(PosixFiles, HardLinksShareOneIdentityAndCopiesDoNot) {
+  TempTree tree({{"a", "same"}, {"copy", "same"}});
+  fs::create_hard_link(tree.Root() / "a", tree.Root() / "hard");
+  FileIdentity a = FileIdentityOf(tree.PathOf("a"));
+  EXPECT_TRUE(a.known);
+  EXPECT_EQ(a, FileIdentityOf(tree.PathOf("hard")));
+  EXPECT_NE(a, FileIdentityOf(tree.PathOf("copy")));
+  EXPECT_FALSE(FileIdentityOf(tree.PathOf("missing")).known);
+}
+
+TEST(PosixText, TrailingSlashAndLowerCase) {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {{"", "/"}, {"/", "/"}, {"/a", "/a/"}, {"/a/", "/a/"}, {"a//", "a//"}};
+  for (const auto& c : cases) {
+    Text t = T(c.in);
+    EXPECT_EQ(AddTrailingSeparator(t), 1);
+    EXPECT_EQ(Bytes(t), c.out) << c.in;
+  }
+  EXPECT_EQ(Bytes(LowerCaseText(T("JPG Png.TXT"))), "jpg png.txt");
+}
+
+TEST(PosixText, EveryByteSequenceRoundTrips) {
+  const std::string samples[] = {"plain", "Größe", "\xff", "\xed\xa0\x80", "\xf0\x9f\x98\x80 ok",
+                                 "\xc0\xaf", std::string("\x80\x81\xfe", 3)};
+  for (const auto& s : samples) EXPECT_EQ(SystemBytesFromText(TextFromSystemBytes(s)), s);
+}
+
+// Root reads every file, so these run for real in the unprivileged ctest entry.
+TEST(PosixUnprivileged, UnreadableFilesAndDirectories) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads every file; this case runs again as nobody";
+  TempTree tree({{"locked.txt", "secret"}, {"closed/inside.txt", "x"}, {"open.txt", "y"}});
+  fs::permissions(tree.Root() / "locked.txt", fs::perms::none);
+  fs::permissions(tree.Root() / "closed", fs::perms::none);
+  EXPECT_EQ(CanOpenFile(tree.PathOf("locked.txt")), 0);
+  EXPECT_EQ(FileSizeOf(tree.PathOf("locked.txt")), 6);  // metadata is still readable
+  EXPECT_TRUE(Md5FileText(tree.PathOf("locked.txt")).empty());
+  EXPECT_EQ(FingerprintFile(tree.PathOf("locked.txt"), false, false).outcome,
+            FileFingerprints::Outcome::Unreadable);
+  // The closed directory contributes nothing; the walk goes on around it.
+  EXPECT_EQ(Sorted(RelativeTo(tree.RootText(), WalkTree(tree))), Sorted({"locked.txt", "open.txt"}));
+}
+
+}  // namespace
+}  // namespace vantrel
