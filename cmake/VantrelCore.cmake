@@ -21,14 +21,16 @@ function(vantrel_add_core WIDTH CHAR)
       ${PROJECT_SOURCE_DIR}/platform/posix/text_posix.cpp
       ${PROJECT_SOURCE_DIR}/platform/posix/listing_posix.cpp
       ${PROJECT_SOURCE_DIR}/platform/posix/file_posix.cpp
-      ${PROJECT_SOURCE_DIR}/platform/posix/digest_openssl.cpp)
+      ${PROJECT_SOURCE_DIR}/platform/posix/digest_openssl.cpp
+      ${PROJECT_SOURCE_DIR}/platform/posix/thread_posix.cpp)
     target_link_libraries(${platform} PUBLIC OpenSSL::Crypto Threads::Threads)
   else()
     add_library(${platform} STATIC
       ${PROJECT_SOURCE_DIR}/platform/win32/text_win32.cpp
       ${PROJECT_SOURCE_DIR}/platform/win32/listing_win32.cpp
       ${PROJECT_SOURCE_DIR}/platform/win32/file_win32.cpp
-      ${PROJECT_SOURCE_DIR}/platform/win32/digest_cng.cpp)
+      ${PROJECT_SOURCE_DIR}/platform/win32/digest_cng.cpp
+      ${PROJECT_SOURCE_DIR}/platform/win32/thread_win32.cpp)
     target_compile_definitions(${platform} PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                                                   _WIN32_WINNT=0x0601)
     target_link_libraries(${platform} PUBLIC bcrypt shlwapi user32)
@@ -42,7 +44,10 @@ function(vantrel_add_core WIDTH CHAR)
     ${PROJECT_SOURCE_DIR}/engine/search_settings.cpp
     ${PROJECT_SOURCE_DIR}/engine/directory_walk.cpp
     ${PROJECT_SOURCE_DIR}/engine/fingerprint.cpp
-    ${PROJECT_SOURCE_DIR}/engine/size_text.cpp)
+    ${PROJECT_SOURCE_DIR}/engine/size_text.cpp
+    ${PROJECT_SOURCE_DIR}/engine/search_gate.cpp
+    ${PROJECT_SOURCE_DIR}/engine/search_worker.cpp
+    ${PROJECT_SOURCE_DIR}/engine/search_control.cpp)
   target_link_libraries(${engine} PUBLIC ${platform} ZLIB::ZLIB)
   target_compile_options(${engine} PRIVATE ${VANTREL_WARNINGS})
 endfunction()

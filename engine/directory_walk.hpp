@@ -3,7 +3,7 @@
 // path of every file below it. Listings live in numbered slots, one per depth,
 // so a parent's listing is never disturbed while its children are walked.
 
-#include <atomic>
+#include <functional>
 #include <cstddef>
 
 #include "engine/file_system.hpp"
@@ -11,10 +11,11 @@
 
 namespace vantrel {
 
-// Lets a long walk be stopped between entries; null means never.
+// Asked between entries of a long walk: it may block while the search is
+// paused, and returns false to end the walk (Stop). Empty means go on.
 struct WalkControl {
-  const std::atomic<bool>* stop = nullptr;
-  bool Stopped() const { return stop && stop->load(std::memory_order_relaxed); }
+  std::function<bool()> keepGoing;
+  bool Stopped() const { return keepGoing && !keepGoing(); }
 };
 
 // Appends every file below directory, depth first and pre-order, in listing

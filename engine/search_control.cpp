@@ -1,0 +1,105 @@
+#include "engine/search_control.hpp"
+
+#include "engine/file_system.hpp"
+#include "engine/thread_priority.hpp"
+
+namespace vantrel {
+
+SearchControl::SearchControl(SearchWindow& window, SearchFlavour flavour)
+    : window_(window), flavour_(flavour) {}
+
+SearchControl::~SearchControl() {
+  if (IsAlive()) {
+    run_->live.store(false);
+    run_->gate.RequestStop();
+  }
+  if (worker_.joinable()) worker_.join();
+}
+
+bool SearchControl::IsAlive() const { return worker_.joinable() && run_ && !run_->finished.load(); }
+
+bool SearchControl::SearchPaused() const { return IsAlive() && run_->gate.PauseCount() > 0; }
+
+int SearchControl::PauseCount() const { return IsAlive() ? run_->gate.PauseCount() : 0; }
+
+void SearchControl::ReapFinishedWorker() {
+  // A worker past its last step ends at once; join it so a new one can start.
+  if (worker_.joinable() && run_ && run_->finished.load()) worker_.join();
+}
+
+SearchControl::StartResult SearchControl::Start(const std::vector<Text>& searchList,
+                                                const SearchOptions& options) {
+  ReapFinishedWorker();
+  CloseLeftoverListings(slots_);
+  if (IsAlive()) {
+    Resume();
+    return StartResult::Resumed;
+  }
+  settings_.fileTypes.clear();
+  if (searchList.empty()) return StartResult::NoDirectories;
+
+  settings_.crc32Enabled = options.crc32 ? 1 : 0;
+  settings_.sha1Enabled = options.sha1 ? 1 : 0;
+  if (options.sizeLimit) {
+    settings_.minSize = options.minSize;
+    settings_.maxSize = options.maxSize;
+  }
+  settings_.includeHidden = options.includeHidden ? 1 : 0;
+  settings_.includeSystem = options.includeSystem ? 1 : 0;
+  settings_.searchSubdirectories = options.searchSubdirectories ? 1 : 0;
+  settings_.attributeCode = AttributeCodeFor(settings_.includeHidden, settings_.includeSystem);
+  if (options.fileTypes) settings_.fileTypes = BuildFileTypes(LowerCaseText(options.fileTypesInput));
+  scanList_.clear();
+  candidateList_.clear();
+  workList_.clear();
+
+  window_.SetPanelEnabled(false);
+
+  auto run = std::make_shared<SearchRun>();
+  run->flavour = flavour_;
+  run->window = &window_;
+  run->searchList = searchList;
+  run->settings = &settings_;
+  run->scanList = &scanList_;
+  run->candidateList = &candidateList_;
+  run->workList = &workList_;
+  run->slots = &slots_;
+  run->io = io_;
+  const bool high = options.highPriority;
+  run->onWorkerStart = [high] { SetCurrentThreadSearchPriority(high); };
+  run_ = run;
+  worker_ = std::thread([run] { SearchWorker(run); });
+  return StartResult::Started;
+}
+
+void SearchControl::Pause() {
+  if (IsAlive()) run_->gate.AddPause();
+}
+
+bool SearchControl::Resume() { return IsAlive() && run_->gate.RemovePause(); }
+
+bool SearchControl::TogglePause() {
+  if (SearchPaused())
+    Resume();
+  else
+    Pause();
+  return SearchPaused();
+}
+
+void SearchControl::Stop() {
+  if (!IsAlive()) return;
+  // From here on nothing the worker queued for the window has any effect.
+  run_->live.store(false);
+  run_->gate.RequestStop();
+  worker_.join();
+  window_.SetProgress(0);
+  scanList_.clear();
+  candidateList_.clear();
+  workList_.clear();
+  settings_.minSize = 0;
+  settings_.maxSize = 0;
+  window_.SetPanelEnabled(true);
+  window_.SearchStateChanged();
+}
+
+}  // namespace vantrel

@@ -1,0 +1,145 @@
+#pragma once
+// The detection pass: from the admitted candidates to the numbered groups of
+// duplicate files. It runs on the worker thread; everything it shows goes to
+// the window's thread as posted tasks, which a Stop turns into no-ops.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "engine/directory_walk.hpp"
+#include "engine/fingerprint.hpp"
+#include "engine/search_gate.hpp"
+#include "engine/search_settings.hpp"
+#include "engine/search_window.hpp"
+
+namespace vantrel {
+
+// A readable candidate and its size.
+struct SizeEntry {
+  Text path;
+  std::int64_t size = 0;
+};
+
+// A fingerprinted file.
+struct FileEntry {
+  Text path;
+  Text sizeText;  // decimal digits of the size
+  Text md5;
+  Text crc32;
+  Text sha1;
+  std::int64_t size = 0;
+};
+
+// Result rows as the window receives them: six cells a row, in column order
+// (group, path, size text, MD5, SHA1, CRC32).
+using ResultRowList = std::vector<Text>;
+inline constexpr int kResultColumns = 6;
+
+// The Windows program writes the rows and shows its box itself; the Mac
+// programs hand rows and box over in their own order (tab, panel, rows).
+enum class SearchFlavour { Windows, Mac };
+
+// How the pass reaches files. The defaults are the platform's; benchmarks put
+// synthetic files behind them.
+struct PassIo {
+  std::function<int(const Text&)> canOpen;
+  std::function<std::int64_t(const Text&)> sizeOf;
+  std::function<FileIdentity(const Text&)> identityOf;
+  // A hash of the first kPrefixBytes of the file; nullopt when unreadable.
+  std::function<std::optional<std::uint64_t>(const Text&)> prefixHash;
+  std::function<FileFingerprints(const Text&, bool withSha1, bool withCrc32, const ContinueCheck&)>
+      fingerprint;
+  // Called on the worker as it enters each stage (tests pause or stop there).
+  std::function<void(int stage)> stageReached;
+  static PassIo Platform();
+};
+
+// The stages stageReached reports.
+enum SearchStage : int { kStageWalk = 1, kStageSizes, kStageFingerprints, kStageOutput };
+
+// Bytes compared cheaply before a file of a shared size is read in full.
+inline constexpr std::size_t kPrefixBytes = 4096;
+
+// Returns a 64-bit hash of the file's first kPrefixBytes, nullopt when unreadable.
+std::optional<std::uint64_t> FilePrefixHash(const Text& path);
+
+// Counts of one search, for the scan driver.
+struct SearchStats {
+  std::size_t filesFound = 0;
+  std::size_t candidates = 0;
+  std::size_t rows = 0;
+  std::size_t groups = 0;
+};
+
+// Everything one search shares between the window's thread and the worker.
+// Held by shared pointer: tasks posted to the window keep it alive.
+struct SearchRun : std::enable_shared_from_this<SearchRun> {
+  SearchFlavour flavour = SearchFlavour::Windows;
+  SearchWindow* window = nullptr;
+  SearchGate gate;
+  std::atomic<bool> live{true};       // false after Stop: queued tasks do nothing
+  std::atomic<bool> finished{false};  // the worker has done its last step
+
+  // Written by Start before the worker exists; owned by the worker while it runs.
+  std::vector<Text> searchList;
+  SearchSettings* settings = nullptr;
+  ScanList* scanList = nullptr;
+  CandidateList* candidateList = nullptr;
+  WorkList* workList = nullptr;
+  ListingSlots* slots = nullptr;
+  bool walkOnWorker = true;  // false: candidateList is already filled
+  PassIo io = PassIo::Platform();
+  SearchStats stats;
+  ResultRowList resultRowList;
+
+  // Called on the worker thread when it starts (sets the thread's priority).
+  std::function<void()> onWorkerStart;
+
+  // Queues fn for the window's thread; it runs only if the search was not stopped.
+  void Post(std::function<void(SearchWindow&)> fn);
+  // Queues fn and waits until it has run; false when the search was stopped.
+  bool PostAndWait(std::function<void(SearchWindow&)> fn);
+};
+
+// The worker's body: walk and admission (when walkOnWorker), then the pass,
+// then the completion steps. Returns 1, the exit code of a finished pass.
+int SearchWorker(const std::shared_ptr<SearchRun>& run);
+
+// The progress value of counter against a divisor held in single precision,
+// rounded half to even. Values below 1 leave the bar alone.
+int ProgressValue(std::int64_t counter, float divisor);
+
+// Keeps, in order, the entries whose size equals that of the entry before or
+// after them in the size-sorted list; calls each(index) after every entry.
+std::vector<SizeEntry> SelectEqualSizes(const std::vector<SizeEntry>& sorted,
+                                        const std::function<void(std::size_t)>& each = {});
+
+// Keeps the first path of each physical file (by identity, or by text when the
+// identity cannot be read).
+std::vector<SizeEntry> DistinctFiles(const std::vector<SizeEntry>& entries,
+                                     const std::function<FileIdentity(const Text&)>& identityOf,
+                                     const std::function<bool()>& keepGoing = {});
+
+// Sorts the fingerprinted files and builds the result rows: groups of two or
+// more files whose size and every fingerprint agree, by descending MD5 text,
+// numbered from 1; within a group the files keep their order. Sets groups.
+ResultRowList GroupRows(std::vector<FileEntry>& entries, std::size_t* groups = nullptr,
+                        const std::function<bool()>& keepGoing = {});
+
+}  // namespace vantrel
+
+namespace vantrel {
+
+// Returns the text after the last dot of the path's last component, up to a
+// double quote; empty when that component has no dot.
+Text ExtensionOf(const Text& path);
+
+// Tells whether the file's extension is one of the words of a padded
+// fileTypes text (" jpg png "); always true when fileTypes is empty.
+bool PassesTypeFilter(const Text& path, const Text& fileTypes);
+
+}  // namespace vantrel
