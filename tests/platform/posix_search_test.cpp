@@ -1,0 +1,93 @@
+// Searches over POSIX trees with what only POSIX file systems have here:
+// symbolic links, permission bits, and sparse files of several gigabytes.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+
+#include "engine/search_control.hpp"
+#include "tests/support/recording_window.hpp"
+#include "tests/support/temp_tree.hpp"
+
+namespace vantrel {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Bytes;
+using testing::RecordingWindow;
+using testing::RelativeTo;
+using testing::TempTree;
+
+struct Found {
+  std::vector<std::string> paths;
+  std::vector<std::string> sizes;
+  std::vector<std::string> groups;
+};
+
+Found RunSearch(const TempTree& tree, const std::vector<Text>& dirs, SearchOptions options = {}) {
+  RecordingWindow window;
+  SearchControl control(window, SearchFlavour::Mac);
+  Found found;
+  EXPECT_EQ(control.Start(dirs, options), SearchControl::StartResult::Started);
+  EXPECT_TRUE(window.PumpUntil([&] { return window.stateChanges > 0; }, 600000));
+  for (const auto& row : window.rows) {
+    found.groups.push_back(Bytes(row[0]));
+    found.paths.push_back(RelativeTo(tree.RootText(), {row[1]})[0]);
+    found.sizes.push_back(Bytes(row[2]));
+  }
+  return found;
+}
+
+std::set<std::string> AsSet(const std::vector<std::string>& v) { return {v.begin(), v.end()}; }
+
+TEST(PosixSearch, ALinkToAFileInTheTreeIsThatFileNotItsDuplicate) {
+  TempTree tree({{"d/target", "contents"}, {"d/real-copy", "contents"}, {"d/alone", "solo!!!!"}});
+  fs::create_symlink(tree.Root() / "d" / "target", tree.Root() / "d" / "link-to-target");
+  fs::create_symlink(tree.Root() / "d" / "alone", tree.Root() / "d" / "link-to-alone");
+  Found f = RunSearch(tree, {tree.PathOf("d")});
+  // One of target and its link stands for the file (whichever was listed
+  // first); the lone file and its link make no group.
+  ASSERT_EQ(f.paths.size(), 2u);
+  auto paths = AsSet(f.paths);
+  EXPECT_TRUE(paths.count("d/real-copy"));
+  EXPECT_EQ(paths.count("d/target") + paths.count("d/link-to-target"), 1u);
+}
+
+TEST(PosixSearch, ADirectoryReachedThroughALinkIsSearchedOnce) {
+  TempTree tree({{"real/a", "same"}, {"real/b", "same"}});
+  fs::create_directory_symlink(tree.Root() / "real", tree.Root() / "alias");
+  SearchOptions o;
+  o.searchSubdirectories = true;
+  Found f = RunSearch(tree, {tree.PathOf("real"), tree.PathOf("alias")}, o);
+  EXPECT_EQ(f.paths.size(), 2u);
+  EXPECT_EQ(AsSet(f.paths), (std::set<std::string>{"real/a", "real/b"}));
+}
+
+TEST(PosixSearch, SparseGigabyteFilesKeepTheirTrueSizes) {
+  TempTree tree;
+  tree.AddSparse("big1/a", 3LL << 30);
+  tree.AddSparse("big2/b", 3LL << 30);
+  tree.AddSparse("edge1/a", 2147483647LL);
+  tree.AddSparse("edge2/b", 2147483647LL);
+  // No upper limit means none: the files of exactly 2147483647 bytes are found.
+  Found f = RunSearch(tree, {tree.PathOf("big1"), tree.PathOf("big2"), tree.PathOf("edge1"),
+                             tree.PathOf("edge2")});
+  EXPECT_EQ(f.paths, (std::vector<std::string>{"big1/a", "big2/b", "edge1/a", "edge2/b"}));
+  EXPECT_EQ(f.sizes, (std::vector<std::string>{"3.00 GB", "3.00 GB", "2.00 GB", "2.00 GB"}));
+  // The MD5s of 3 GiB and of 2 GiB - 1 zero bytes differ, so two groups.
+  EXPECT_EQ(f.groups[0] == f.groups[2], false);
+}
+
+// Root reads every file, so this runs for real in the unprivileged ctest entry.
+TEST(PosixUnprivilegedSearch, UnreadableFilesAreSkippedSilently) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads every file; this case runs again as nobody";
+  TempTree tree({{"d/a", "pair"}, {"d/b", "pair"}, {"d/locked", "pair"}, {"d/x", "trio"}, {"d/y", "trio"}});
+  fs::permissions(tree.Root() / "d" / "locked", fs::perms::none);
+  Found f = RunSearch(tree, {tree.PathOf("d")});
+  EXPECT_EQ(AsSet(f.paths), (std::set<std::string>{"d/a", "d/b", "d/x", "d/y"}));
+}
+
+}  // namespace
+}  // namespace vantrel
