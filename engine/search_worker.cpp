@@ -98,15 +98,18 @@ struct IdentityHash {
 std::vector<SizeEntry> DistinctFiles(const std::vector<SizeEntry>& entries,
                                      const std::function<FileIdentity(const Text&)>& identityOf,
                                      const std::function<bool()>& keepGoing) {
+  // One path names one file, so the identity alone decides; the path text
+  // decides only for files whose identity cannot be read.
   std::vector<SizeEntry> out;
-  std::unordered_set<Text> seenPaths;
+  out.reserve(entries.size());
   std::unordered_set<FileIdentity, IdentityHash> seenFiles;
+  std::unordered_set<TextView> seenPaths;
+  seenFiles.reserve(entries.size());
   for (const SizeEntry& e : entries) {
     if (keepGoing && !keepGoing()) return {};
-    if (!seenPaths.insert(e.path).second) continue;
     FileIdentity id = identityOf ? identityOf(e.path) : FileIdentity{};
-    if (id.known && !seenFiles.insert(id).second) continue;
-    out.push_back(e);
+    bool first = id.known ? seenFiles.insert(id).second : seenPaths.insert(TextView(e.path)).second;
+    if (first) out.push_back(e);
   }
   return out;
 }
@@ -138,14 +141,24 @@ ResultRowList GroupRows(std::vector<FileEntry>& entries, std::size_t* groups,
   const std::size_t n = entries.size();
   // Files agree when size text and every fingerprint agree; firstOfKey names
   // each such set by the position of its first member.
-  std::unordered_map<Text, std::size_t> keyIndex;
+  auto sameKey = [&](std::size_t a, std::size_t b) {
+    const FileEntry& x = entries[a];
+    const FileEntry& y = entries[b];
+    return x.md5 == y.md5 && x.sizeText == y.sizeText && x.crc32 == y.crc32 && x.sha1 == y.sha1;
+  };
+  auto keyHash = [&](std::size_t a) {
+    const FileEntry& x = entries[a];
+    std::hash<Text> h;
+    std::size_t v = h(x.md5);
+    for (const Text* t : {&x.sizeText, &x.crc32, &x.sha1}) v = v * 1000003u ^ h(*t);
+    return v;
+  };
+  std::unordered_map<std::size_t, std::size_t, decltype(keyHash), decltype(sameKey)> keyIndex(
+      n, keyHash, sameKey);
   std::vector<std::size_t> firstOfKey(n);
   std::vector<std::size_t> members(n, 0);
-  const Char sep = static_cast<Char>('|');
   for (std::size_t i = 0; i < n; ++i) {
-    const FileEntry& e = entries[i];
-    Text key = e.sizeText + sep + e.md5 + sep + e.crc32 + sep + e.sha1;
-    auto [it, inserted] = keyIndex.emplace(std::move(key), i);
+    auto [it, inserted] = keyIndex.emplace(i, i);
     firstOfKey[i] = it->second;
     ++members[it->second];
   }
@@ -161,7 +174,11 @@ ResultRowList GroupRows(std::vector<FileEntry>& entries, std::size_t* groups,
     return firstOfKey[a] < firstOfKey[b];
   });
 
+  std::size_t shown = 0;
+  for (std::size_t i = 0; i < n; ++i)
+    if (members[firstOfKey[i]] >= 2) ++shown;
   ResultRowList rows;
+  rows.reserve(shown * kResultColumns);
   std::size_t group = 0;
   std::size_t lastKey = n;  // none yet
   Text groupText;
@@ -172,13 +189,14 @@ ResultRowList GroupRows(std::vector<FileEntry>& entries, std::size_t* groups,
       lastKey = firstOfKey[i];
       groupText = DecimalText(static_cast<std::int64_t>(++group));
     }
-    const FileEntry& e = entries[i];
+    // Each entry is written once, so its texts can move into the row.
+    FileEntry& e = entries[i];
     rows.push_back(groupText);
-    rows.push_back(e.path);
+    rows.push_back(std::move(e.path));
     rows.push_back(FormatSizeText(e.size));
     rows.push_back(e.md5);
-    rows.push_back(e.sha1);
-    rows.push_back(e.crc32);
+    rows.push_back(std::move(e.sha1));
+    rows.push_back(std::move(e.crc32));
   }
   if (groups) *groups = group;
   return rows;

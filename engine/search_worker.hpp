@@ -127,6 +127,7 @@ std::vector<SizeEntry> DistinctFiles(const std::vector<SizeEntry>& entries,
 // Sorts the fingerprinted files and builds the result rows: groups of two or
 // more files whose size and every fingerprint agree, by descending MD5 text,
 // numbered from 1; within a group the files keep their order. Sets groups.
+// The entries' texts are moved into the rows.
 ResultRowList GroupRows(std::vector<FileEntry>& entries, std::size_t* groups = nullptr,
                         const std::function<bool()>& keepGoing = {});
 

@@ -1,0 +1,133 @@
+// The detection pass on 1,000,000 synthetic candidates: every file stands
+// behind PassIo, so the figures are the pass's own work (sorting, selecting,
+// de-duplicating, screening, grouping, building rows), not the disk's.
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "engine/search_worker.hpp"
+
+namespace {
+
+using namespace vantrel;
+
+constexpr std::size_t kEntries = 1000000;
+
+// File i holds contents c = i % 250000, so most contents have four copies;
+// sizes are spread so that different contents also share sizes.
+std::size_t IndexOf(const Text& path) {
+  std::size_t i = 0;
+  for (Char ch : path)
+    if (ch >= '0' && ch <= '9') i = i * 10 + static_cast<std::size_t>(ch - '0');
+  return i;
+}
+std::size_t ContentOf(std::size_t i) { return i % 250000; }
+std::int64_t SizeOf(std::size_t c) { return 5000 + static_cast<std::int64_t>((c * 7919) % 200000); }
+
+PassIo SyntheticIo() {
+  PassIo io;
+  io.canOpen = [](const Text&) { return 1; };
+  io.sizeOf = [](const Text& p) { return SizeOf(ContentOf(IndexOf(p))); };
+  io.identityOf = [](const Text& p) { return FileIdentity{true, 1, IndexOf(p)}; };
+  io.prefixHash = [](const Text& p) -> std::optional<std::uint64_t> { return ContentOf(IndexOf(p)); };
+  io.fingerprint = [](const Text& p, bool, bool, const ContinueCheck&) {
+    std::uint8_t digest[16] = {};
+    std::uint64_t c = ContentOf(IndexOf(p)) * 0x9E3779B97F4A7C15ULL;
+    for (int k = 0; k < 8; ++k) digest[k] = static_cast<std::uint8_t>(c >> (8 * k));
+    FileFingerprints f;
+    f.outcome = FileFingerprints::Outcome::Done;
+    f.md5 = HexDigestText(digest, 16);
+    return f;
+  };
+  return io;
+}
+
+// Runs every posted task at once on the caller's thread.
+class InlineWindow : public SearchWindow {
+ public:
+  void PostToWindow(std::function<void()> task) override { task(); }
+  void SetProgress(int) override {}
+  void InsertResultRow(int, const Text&) override { ++rows; }
+  void SetResultText(int, int, const Text&) override {}
+  void SetPanelEnabled(bool) override {}
+  void SelectPanelTab(int) override {}
+  void ShowNoDuplicates() override {}
+  std::size_t rows = 0;
+};
+
+CandidateList SyntheticCandidates() {
+  CandidateList list;
+  list.reserve(kEntries);
+  for (std::size_t i = 0; i < kEntries; ++i)
+    list.push_back(TextFromAscii("/synthetic/dir" + std::to_string(i % 1000) + "/file-" + std::to_string(i)));
+  return list;
+}
+
+void BM_PassOnSyntheticEntries(benchmark::State& state) {
+  const CandidateList candidates = SyntheticCandidates();
+  std::size_t rows = 0, groups = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    InlineWindow window;
+    SearchSettings settings;
+    ScanList scan;
+    CandidateList work = candidates;
+    WorkList workList;
+    auto run = std::make_shared<SearchRun>();
+    run->flavour = SearchFlavour::Mac;
+    run->window = &window;
+    run->settings = &settings;
+    run->scanList = &scan;
+    run->candidateList = &work;
+    run->workList = &workList;
+    run->walkOnWorker = false;
+    run->io = SyntheticIo();
+    state.ResumeTiming();
+    SearchWorker(run);
+    rows = window.rows;
+    groups = run->stats.groups;
+  }
+  state.counters["rows"] = static_cast<double>(rows);
+  state.counters["groups"] = static_cast<double>(groups);
+}
+BENCHMARK(BM_PassOnSyntheticEntries)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_SelectEqualSizes(benchmark::State& state) {
+  std::vector<SizeEntry> sorted;
+  for (std::size_t i = 0; i < kEntries; ++i)
+    sorted.push_back({TextFromAscii("f"), SizeOf(ContentOf(i))});
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [](const SizeEntry& a, const SizeEntry& b) { return a.size > b.size; });
+  for (auto _ : state) benchmark::DoNotOptimize(SelectEqualSizes(sorted));
+}
+BENCHMARK(BM_SelectEqualSizes)->Unit(benchmark::kMillisecond);
+
+void BM_DistinctFiles(benchmark::State& state) {
+  std::vector<SizeEntry> entries;
+  for (const Text& p : SyntheticCandidates()) entries.push_back({p, 1});
+  auto identity = SyntheticIo().identityOf;
+  for (auto _ : state) benchmark::DoNotOptimize(DistinctFiles(entries, identity));
+}
+BENCHMARK(BM_DistinctFiles)->Unit(benchmark::kMillisecond);
+
+void BM_GroupRows(benchmark::State& state) {
+  PassIo io = SyntheticIo();
+  std::vector<FileEntry> base;
+  for (const Text& p : SyntheticCandidates()) {
+    auto f = io.fingerprint(p, false, false, {});
+    std::int64_t size = io.sizeOf(p);
+    base.push_back({p, DecimalText(size), f.md5, Text(), Text(), size});
+  }
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::vector<FileEntry> entries = base;
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(GroupRows(entries));
+  }
+}
+BENCHMARK(BM_GroupRows)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,169 @@
+// vantrel-scan: runs one whole search headless over the directories given on
+// the command line and prints the result rows, for benchmarks against other
+// tools and for checks by hand. A developer tool, not part of the programs.
+//
+//   vantrel-scan [--subdirs] [--crc32] [--sha1] [--min N] [--max N]
+//                [--types "TEXT"] [--ascii] DIR...
+
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/file_system.hpp"
+#include "engine/search_control.hpp"
+
+namespace {
+
+using namespace vantrel;
+
+const char kUsage[] =
+    "usage: vantrel-scan [--subdirs] [--crc32] [--sha1] [--min N] [--max N]\n"
+    "                    [--types \"TEXT\"] [--ascii] DIR...\n"
+    "  N is a byte count from 0 to 2147483647 (0: no limit)\n";
+
+// The window's thread is this program's main thread: it runs what the worker
+// posts and keeps the rows.
+class HeadlessWindow : public SearchWindow {
+ public:
+  void PostToWindow(std::function<void()> task) override {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::move(task));
+    posted_.notify_one();
+  }
+  void SetProgress(int) override {}
+  void InsertResultRow(int position, const Text& groupText) override {
+    rows.insert(rows.begin() + position, std::vector<Text>(kResultColumns));
+    rows[static_cast<std::size_t>(position)][0] = groupText;
+  }
+  void SetResultText(int row, int column, const Text& text) override {
+    rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = text;
+  }
+  void SetPanelEnabled(bool) override {}
+  void SelectPanelTab(int) override {}
+  void ShowNoDuplicates() override { noDuplicates = true; }
+  void SearchStateChanged() override { ended = true; }
+
+  void RunUntilEnded() {
+    while (!ended) {
+      std::function<void()> task;
+      {
+        std::unique_lock lock(mutex_);
+        posted_.wait(lock, [&] { return !queue_.empty(); });
+        task = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      task();
+    }
+  }
+
+  std::vector<std::vector<Text>> rows;
+  bool noDuplicates = false;
+  bool ended = false;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable posted_;
+  std::deque<std::function<void()>> queue_;
+};
+
+bool ParseLimit(const char* text, std::int32_t* out) {
+  bool ok = false;
+  std::int64_t value = ParseDecimal(TextFromAscii(text), &ok);
+  if (!ok || value < 0 || value > 2147483647) return false;
+  *out = static_cast<std::int32_t>(value);
+  return true;
+}
+
+int Usage(const char* problem) {
+  std::fprintf(stderr, "vantrel-scan: %s\n%s", problem, kUsage);
+  return 2;
+}
+
+// --ascii runs the 8-bit engine, which is built as a sibling executable.
+int ExecAscii(char** argv) {
+  std::string self = argv[0];
+  char buffer[4096];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n > 0) self.assign(buffer, static_cast<std::size_t>(n));
+  std::string sibling = self.substr(0, self.rfind('/') + 1) + "vantrel-scan-ascii";
+  execv(sibling.c_str(), argv);
+  std::fprintf(stderr, "vantrel-scan: cannot run %s\n", sibling.c_str());
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  SearchOptions options;
+  std::vector<Text> dirs;
+  bool ascii = false;
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    auto value = [&](const char* name) -> const char* {
+      if (i + 1 >= argc) return nullptr;
+      (void)name;
+      return argv[++i];
+    };
+    if (std::strcmp(a, "--subdirs") == 0) {
+      options.searchSubdirectories = true;
+    } else if (std::strcmp(a, "--crc32") == 0) {
+      options.crc32 = true;
+    } else if (std::strcmp(a, "--sha1") == 0) {
+      options.sha1 = true;
+    } else if (std::strcmp(a, "--ascii") == 0) {
+      ascii = true;
+    } else if (std::strcmp(a, "--min") == 0 || std::strcmp(a, "--max") == 0) {
+      const char* v = value(a);
+      std::int32_t* target = a[3] == 'i' ? &options.minSize : &options.maxSize;
+      if (!v || !ParseLimit(v, target)) return Usage("--min and --max take a byte count");
+      options.sizeLimit = true;
+    } else if (std::strcmp(a, "--types") == 0) {
+      const char* v = value(a);
+      if (!v) return Usage("--types takes a text");
+      options.fileTypes = true;
+      options.fileTypesInput = TextFromSystemBytes(v);
+    } else if (std::strcmp(a, "--") == 0) {
+      for (++i; i < argc; ++i) dirs.push_back(TextFromSystemBytes(argv[i]));
+    } else if (a[0] == '-' && a[1] != '\0') {
+      return Usage((std::string("unknown option ") + a).c_str());
+    } else {
+      dirs.push_back(TextFromSystemBytes(a));
+    }
+  }
+  if (dirs.empty()) return Usage("no directory given");
+  if (ascii && sizeof(Char) != 1) return ExecAscii(argv);
+
+  HeadlessWindow window;
+  auto started = std::chrono::steady_clock::now();
+  SearchStats stats;
+  {
+    SearchControl control(window, SearchFlavour::Mac);
+    control.Start(dirs, options);
+    window.RunUntilEnded();
+    stats = control.CurrentRun()->stats;
+  }
+  double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+  std::string out;
+  for (const auto& row : window.rows) {
+    for (int c = 0; c < kResultColumns; ++c) {
+      if (c) out.push_back('\t');
+      out += SystemBytesFromText(row[static_cast<std::size_t>(c)]);
+    }
+    out.push_back('\n');
+  }
+  if (window.noDuplicates) out += "No duplicates found.\n";
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  std::fflush(stdout);
+  std::fprintf(stderr, "files %zu candidates %zu rows %zu groups %zu seconds %.3f\n", stats.filesFound,
+               stats.candidates, stats.rows, stats.groups, seconds);
+  return 0;
+}
