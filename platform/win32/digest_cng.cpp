@@ -1,6 +1,7 @@
 // MD5 and SHA-1 through Windows CNG (bcrypt). Opening an algorithm provider is
-// slow compared with hashing a small file, so each provider is opened once per
-// process and shared; CNG allows hash objects of one provider on several threads.
+// slow compared with hashing a small file, so each provider is opened once and
+// kept for the life of the process; CNG lets several threads make hash objects
+// from one provider at once.
 // Every hash object gets its own buffer of the size the provider asks for.
 
 #include <windows.h>

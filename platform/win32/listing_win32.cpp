@@ -47,7 +47,7 @@ bool ListingSlots::OpenListing(int slot, const Text& directory, const Text& patt
   Text search = directory;
   if (search.empty() || search.back() != L'\\') search.push_back(L'\\');
   search += pattern.empty() ? Text(L"*.*") : pattern;
-  if (search.size() >= kPathLimit) return false;
+  if (search.size() > kPathLimit) return false;
 
   Slot& s = EnsureSlot(slot);
   HANDLE find = FindFirstFileW(search.c_str(), &s.data);

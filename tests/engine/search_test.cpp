@@ -161,7 +161,7 @@ TEST(Search, MacHandOverGivesTabPanelThenRowsAndWaitsUntilTheyAreShown) {
   // Pump until the hand-over is the only thing left to run: the worker must
   // still be alive then, waiting for the window to take the rows.
   ASSERT_TRUE(s.window.PumpUntil([&] { return !s.window.progress.empty() && s.window.progress.back() == 0; }));
-  ASSERT_TRUE(s.window.PumpUntil([&] { return s.window.Queued() > 0; }, 10000));
+  ASSERT_TRUE(s.window.WaitForQueued());
   EXPECT_TRUE(s.window.rows.empty());
   EXPECT_TRUE(s.control.IsAlive());
   ASSERT_TRUE(s.window.PumpUntil([&] { return s.window.stateChanges > 0; }));
@@ -463,7 +463,7 @@ TEST(Search, StopWhileTheMacHandOverWaitsShowsNoRows) {
   ASSERT_EQ(s.control.Start(Search::Dirs(tree, kGroupingDirs), {}), SearchControl::StartResult::Started);
   // Wait until the worker sits in the hand-over, without letting the window run it.
   ASSERT_TRUE(s.window.PumpUntil([&] { return !s.window.progress.empty() && s.window.progress.back() == 0; }));
-  ASSERT_TRUE(s.window.PumpUntil([&] { return s.window.Queued() > 0; }, 10000));
+  ASSERT_TRUE(s.window.WaitForQueued());
   s.control.Stop();
   s.window.PumpPending();
   EXPECT_TRUE(s.window.rows.empty());

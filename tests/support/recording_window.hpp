@@ -58,12 +58,19 @@ class RecordingWindow : public SearchWindow {
       std::function<void()> task;
       {
         std::unique_lock lock(mutex_);
-        if (!posted_.wait_until(lock, deadline, [&] { return !queue_.empty(); })) return done();
-        task = std::move(queue_.front());
-        queue_.pop_front();
+        if (posted_.wait_until(lock, deadline, [&] { return !queue_.empty(); })) {
+          task = std::move(queue_.front());
+          queue_.pop_front();
+        }
       }
+      if (!task) return done();
       task();
     }
+  }
+  // Waits until a task is queued, without running anything.
+  bool WaitForQueued(int timeoutMs = 120000) {
+    std::unique_lock lock(mutex_);
+    return posted_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !queue_.empty(); });
   }
   // Runs whatever is queued now.
   void PumpPending() {
