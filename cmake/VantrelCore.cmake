@@ -18,6 +18,7 @@ function(vantrel_add_core WIDTH CHAR)
 
   if(VANTREL_HOST STREQUAL "posix")
     add_library(${platform} STATIC
+      ${PROJECT_SOURCE_DIR}/platform/listing_slots.cpp
       ${PROJECT_SOURCE_DIR}/platform/posix/text_posix.cpp
       ${PROJECT_SOURCE_DIR}/platform/posix/listing_posix.cpp
       ${PROJECT_SOURCE_DIR}/platform/posix/file_posix.cpp
@@ -26,6 +27,7 @@ function(vantrel_add_core WIDTH CHAR)
     target_link_libraries(${platform} PUBLIC OpenSSL::Crypto Threads::Threads)
   else()
     add_library(${platform} STATIC
+      ${PROJECT_SOURCE_DIR}/platform/listing_slots.cpp
       ${PROJECT_SOURCE_DIR}/platform/win32/text_win32.cpp
       ${PROJECT_SOURCE_DIR}/platform/win32/listing_win32.cpp
       ${PROJECT_SOURCE_DIR}/platform/win32/file_win32.cpp

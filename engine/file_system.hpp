@@ -55,11 +55,16 @@ class ListingSlots {
   bool IsListingOpen(int slot) const;
 
   struct Slot;  // host-specific, defined by the platform layer
+  // Made and freed by the platform layer, which alone knows a Slot.
+  static Slot* NewSlot();
+  struct SlotDeleter {
+    void operator()(Slot* slot) const;
+  };
 
  private:
   Slot* SlotAt(int slot) const;
   Slot& EnsureSlot(int slot);
-  std::vector<std::unique_ptr<Slot>> slots_;
+  std::vector<std::unique_ptr<Slot, SlotDeleter>> slots_;
 };
 
 // Returns 1 when the file opens for reading with shared read access, else 0

@@ -19,23 +19,9 @@ struct ListingSlots::Slot {
   int kind = 0;
 };
 
-ListingSlots::ListingSlots() = default;
+ListingSlots::Slot* ListingSlots::NewSlot() { return new Slot(); }
 
-ListingSlots::~ListingSlots() {
-  for (std::size_t i = 0; i < slots_.size(); ++i) CloseListing(static_cast<int>(i));
-}
-
-ListingSlots::Slot* ListingSlots::SlotAt(int slot) const {
-  if (slot < 0 || static_cast<std::size_t>(slot) >= slots_.size()) return nullptr;
-  return slots_[static_cast<std::size_t>(slot)].get();
-}
-
-ListingSlots::Slot& ListingSlots::EnsureSlot(int slot) {
-  if (static_cast<std::size_t>(slot) >= slots_.size()) slots_.resize(static_cast<std::size_t>(slot) + 1);
-  auto& p = slots_[static_cast<std::size_t>(slot)];
-  if (!p) p = std::make_unique<Slot>();
-  return *p;
-}
+void ListingSlots::SlotDeleter::operator()(Slot* slot) const { delete slot; }
 
 bool ListingSlots::OpenListing(int slot, const Text& directory, const Text& pattern) {
   if (slot < 0) return false;

@@ -11,13 +11,9 @@ namespace {
 
 using testing::Bytes;
 using testing::RelativeTo;
+using testing::Sorted;
 using testing::TempTree;
 using testing::TextOf;
-
-std::vector<std::string> Sorted(std::vector<std::string> v) {
-  std::sort(v.begin(), v.end());
-  return v;
-}
 
 const std::vector<testing::TreeEntry> kTree = {
     {"a.txt", "1"},         {"b.jpg", "2"},          {"sub/c.txt", "3"},

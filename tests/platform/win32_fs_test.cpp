@@ -17,13 +17,9 @@ namespace {
 
 using testing::Bytes;
 using testing::RelativeTo;
+using testing::Sorted;
 using testing::T;
 using testing::TempTree;
-
-std::vector<std::string> Sorted(std::vector<std::string> v) {
-  std::sort(v.begin(), v.end());
-  return v;
-}
 
 ScanList WalkTree(const TempTree& tree) {
   ListingSlots slots;

@@ -1,5 +1,6 @@
 #include "tests/support/temp_tree.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -84,6 +85,11 @@ Text TempTree::RootText() const {
   Text out = TextOf(root_);
   AddTrailingSeparator(out);
   return out;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> v) {
+  std::sort(v.begin(), v.end());
+  return v;
 }
 
 std::vector<std::string> RelativeTo(const Text& root, const std::vector<Text>& paths) {

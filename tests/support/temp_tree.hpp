@@ -56,6 +56,9 @@ Text T(const std::string& bytes);
 // The bytes of a Text as the tests compare them (UTF-8, or raw bytes on POSIX).
 std::string Bytes(const Text& text);
 
+// The list, sorted (listing order is the file system's own).
+std::vector<std::string> Sorted(std::vector<std::string> v);
+
 // Relative '/'-separated paths of a list of full paths below root.
 std::vector<std::string> RelativeTo(const Text& root, const std::vector<Text>& paths);
 
