@@ -20,15 +20,9 @@ namespace fs = std::filesystem;
 using testing::Bytes;
 using testing::RelativeTo;
 using testing::Sorted;
+using testing::WalkTree;
 using testing::T;
 using testing::TempTree;
-
-ScanList WalkTree(const TempTree& tree) {
-  ListingSlots slots;
-  ScanList found;
-  ScanDirectoryTree(slots, found, tree.RootText(), 0);
-  return found;
-}
 
 TEST(PosixWalk, SymbolicLinksAreFilesAndAreNeverDescendedInto) {
   TempTree tree({{"real/data.txt", "abc"}, {"other/x", "1"}});

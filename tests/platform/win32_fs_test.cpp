@@ -18,15 +18,9 @@ namespace {
 using testing::Bytes;
 using testing::RelativeTo;
 using testing::Sorted;
+using testing::WalkTree;
 using testing::T;
 using testing::TempTree;
-
-ScanList WalkTree(const TempTree& tree) {
-  ListingSlots slots;
-  ScanList found;
-  ScanDirectoryTree(slots, found, tree.RootText(), 0);
-  return found;
-}
 
 // Closes a handle the test opened when the case ends, however it ends.
 struct Handle {

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "engine/directory_walk.hpp"
 #include "engine/file_system.hpp"
 
 namespace vantrel::testing {
@@ -85,6 +86,13 @@ Text TempTree::RootText() const {
   Text out = TextOf(root_);
   AddTrailingSeparator(out);
   return out;
+}
+
+std::vector<Text> WalkTree(const TempTree& tree) {
+  ListingSlots slots;
+  ScanList found;
+  ScanDirectoryTree(slots, found, tree.RootText(), 0);
+  return found;
 }
 
 std::vector<std::string> Sorted(std::vector<std::string> v) {

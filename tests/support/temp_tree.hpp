@@ -56,6 +56,9 @@ Text T(const std::string& bytes);
 // The bytes of a Text as the tests compare them (UTF-8, or raw bytes on POSIX).
 std::string Bytes(const Text& text);
 
+// Every file below the tree's root, as a subdirectory walk finds them.
+std::vector<Text> WalkTree(const TempTree& tree);
+
 // The list, sorted (listing order is the file system's own).
 std::vector<std::string> Sorted(std::vector<std::string> v);
 
