@@ -27,9 +27,10 @@ std::int64_t SizeOf(std::size_t c) { return 5000 + static_cast<std::int64_t>((c 
 
 PassIo SyntheticIo() {
   PassIo io;
-  io.canOpen = [](const Text&) { return 1; };
-  io.sizeOf = [](const Text& p) { return SizeOf(ContentOf(IndexOf(p))); };
-  io.identityOf = [](const Text& p) { return FileIdentity{true, 1, IndexOf(p)}; };
+  io.probe = [](const Text& p) {
+    std::size_t i = IndexOf(p);
+    return FileProbe{true, SizeOf(ContentOf(i)), FileIdentity{true, 1, i}};
+  };
   io.prefixHash = [](const Text& p) -> std::optional<std::uint64_t> { return ContentOf(IndexOf(p)); };
   io.fingerprint = [](const Text& p, bool, bool, const ContinueCheck&) {
     std::uint8_t digest[16] = {};
@@ -37,6 +38,7 @@ PassIo SyntheticIo() {
     for (int k = 0; k < 8; ++k) digest[k] = static_cast<std::uint8_t>(c >> (8 * k));
     FileFingerprints f;
     f.outcome = FileFingerprints::Outcome::Done;
+    f.size = SizeOf(ContentOf(IndexOf(p)));
     f.md5 = HexDigestText(digest, 16);
     return f;
   };
@@ -105,9 +107,9 @@ BENCHMARK(BM_SelectEqualSizes)->Unit(benchmark::kMillisecond);
 
 void BM_DistinctFiles(benchmark::State& state) {
   std::vector<SizeEntry> entries;
-  for (const Text& p : SyntheticCandidates()) entries.push_back({p, 1});
-  auto identity = SyntheticIo().identityOf;
-  for (auto _ : state) benchmark::DoNotOptimize(DistinctFiles(entries, identity));
+  auto probe = SyntheticIo().probe;
+  for (const Text& p : SyntheticCandidates()) entries.push_back({p, 1, probe(p).identity});
+  for (auto _ : state) benchmark::DoNotOptimize(DistinctFiles(entries));
 }
 BENCHMARK(BM_DistinctFiles)->Unit(benchmark::kMillisecond);
 
@@ -116,7 +118,7 @@ void BM_GroupRows(benchmark::State& state) {
   std::vector<FileEntry> base;
   for (const Text& p : SyntheticCandidates()) {
     auto f = io.fingerprint(p, false, false, {});
-    std::int64_t size = io.sizeOf(p);
+    std::int64_t size = f.size;
     base.push_back({p, DecimalText(size), f.md5, Text(), Text(), size});
   }
   for (auto _ : state) {

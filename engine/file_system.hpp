@@ -90,7 +90,8 @@ struct FileIdentity {
 FileIdentity FileIdentityOf(const Text& path);
 
 // A file opened for reading with the same access as CanOpenFile; closed by the
-// destructor.
+// destructor. Opening also learns the file's size and identity, so a reader
+// tells in one opening what CanOpenFile, FileSizeOf and FileIdentityOf tell.
 class FileReader {
  public:
   FileReader() = default;
@@ -103,9 +104,24 @@ class FileReader {
   // Reads up to size bytes; returns the count (0 at the end) or -1 on failure.
   std::int64_t Read(void* buffer, std::size_t size);
   void Close();
+  // The open file's size in bytes, -1 when none is open.
+  std::int64_t Size() const { return size_; }
+  // The open file's identity.
+  const FileIdentity& Identity() const { return identity_; }
 
  private:
   std::intptr_t handle_ = -1;
+  std::int64_t size_ = -1;
+  FileIdentity identity_;
 };
+
+// What one opening tells of a file: readable as CanOpenFile says, and then
+// its size and identity.
+struct FileProbe {
+  bool readable = false;
+  std::int64_t size = -1;
+  FileIdentity identity;
+};
+FileProbe ProbeFile(const Text& path);
 
 }  // namespace vantrel

@@ -17,10 +17,11 @@ namespace {
 // (a digest of part of a file must never pass for the file's), Interrupted when
 // keepGoing said stop.
 template <typename Feed>
-FileFingerprints::Outcome ReadInChunks(const Text& path, std::size_t chunk, Feed&& feed,
-                                       const ContinueCheck& keepGoing) {
+FileFingerprints::Outcome ReadInChunks(const Text& path, std::size_t chunk, std::int64_t* size,
+                                       Feed&& feed, const ContinueCheck& keepGoing) {
   FileReader reader;
   if (!reader.Open(path)) return FileFingerprints::Outcome::Unreadable;
+  if (size) *size = reader.Size();
   std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[chunk]);
   if (!buffer) return FileFingerprints::Outcome::Unreadable;
   for (;;) {
@@ -42,7 +43,7 @@ Text DigestFileText(const Text& path, DigestKind kind, std::size_t chunk) {
   Digest digest(kind);
   if (!digest.Ok()) return Text();
   auto outcome = ReadInChunks(
-      path, chunk, [&](const std::uint8_t* data, std::size_t n) { digest.Update(data, n); }, {});
+      path, chunk, nullptr, [&](const std::uint8_t* data, std::size_t n) { digest.Update(data, n); }, {});
   return outcome == FileFingerprints::Outcome::Done ? DigestText(digest) : Text();
 }
 
@@ -54,7 +55,7 @@ struct Crc32Result {
 Crc32Result Crc32OfFileChecked(const Text& path) {
   uLong crc = crc32(0L, Z_NULL, 0);
   auto outcome = ReadInChunks(
-      path, 4096,
+      path, 4096, nullptr,
       [&](const std::uint8_t* data, std::size_t n) {
         crc = crc32(crc, data, static_cast<uInt>(n));
       },
@@ -64,6 +65,12 @@ Crc32Result Crc32OfFileChecked(const Text& path) {
 }
 
 }  // namespace
+
+FileProbe ProbeFile(const Text& path) {
+  FileReader reader;
+  if (!reader.Open(path)) return {};
+  return {true, reader.Size(), reader.Identity()};
+}
 
 Text HexDigestText(const std::uint8_t* bytes, std::size_t count) {
   static const char digits[] = "0123456789abcdef";
@@ -111,7 +118,7 @@ FileFingerprints FingerprintFile(const Text& path, bool withSha1, bool withCrc32
   uLong crc = crc32(0L, Z_NULL, 0);
 
   result.outcome = ReadInChunks(
-      path, kFingerprintChunk,
+      path, kFingerprintChunk, &result.size,
       [&](const std::uint8_t* data, std::size_t n) {
         md5.Update(data, n);
         if (sha1) sha1->Update(data, n);

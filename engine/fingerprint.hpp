@@ -29,6 +29,7 @@ Text Crc32Text(std::uint32_t crc);
 struct FileFingerprints {
   enum class Outcome { Done, Unreadable, Interrupted };
   Outcome outcome = Outcome::Unreadable;
+  std::int64_t size = -1;  // the size of the file as it was opened
   Text md5;
   Text sha1;   // empty unless asked for
   Text crc32;  // empty unless asked for

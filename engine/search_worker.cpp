@@ -18,9 +18,7 @@ namespace vantrel {
 
 PassIo PassIo::Platform() {
   PassIo io;
-  io.canOpen = CanOpenFile;
-  io.sizeOf = FileSizeOf;
-  io.identityOf = FileIdentityOf;
+  io.probe = ProbeFile;
   io.prefixHash = FilePrefixHash;
   io.fingerprint = FingerprintFile;
   return io;
@@ -96,7 +94,6 @@ struct IdentityHash {
 }  // namespace
 
 std::vector<SizeEntry> DistinctFiles(const std::vector<SizeEntry>& entries,
-                                     const std::function<FileIdentity(const Text&)>& identityOf,
                                      const std::function<bool()>& keepGoing) {
   // One path names one file, so the identity alone decides; the path text
   // decides only for files whose identity cannot be read.
@@ -107,7 +104,7 @@ std::vector<SizeEntry> DistinctFiles(const std::vector<SizeEntry>& entries,
   seenFiles.reserve(entries.size());
   for (const SizeEntry& e : entries) {
     if (keepGoing && !keepGoing()) return {};
-    FileIdentity id = identityOf ? identityOf(e.path) : FileIdentity{};
+    const FileIdentity& id = e.identity;
     bool first = id.known ? seenFiles.insert(id).second : seenPaths.insert(TextView(e.path)).second;
     if (first) out.push_back(e);
   }
@@ -273,11 +270,13 @@ int SearchWorker(const std::shared_ptr<SearchRun>& run) {
   ProgressBar progress(r);
 
   // Readable files with their sizes; the first half of the bar counts them
-  // against every candidate, readable or not.
+  // against every candidate, readable or not. One opening of each file tells
+  // readability, size and identity.
   std::vector<SizeEntry> sizeList;
   for (const Text& path : candidates) {
     if (!keepGoing()) return 0;
-    if (io.canOpen(path) == 1) sizeList.push_back({path, io.sizeOf(path)});
+    FileProbe probe = io.probe(path);
+    if (probe.readable) sizeList.push_back({path, probe.size, probe.identity});
   }
   const float firstDivisor = static_cast<float>(static_cast<double>(candidates.size()) / 100.0);
   candidates.clear();
@@ -291,18 +290,19 @@ int SearchWorker(const std::shared_ptr<SearchRun>& run) {
   sizeList.clear();
   if (!keepGoing()) return 0;
 
-  std::vector<SizeEntry> distinct = DistinctFiles(shared, io.identityOf, keepGoing);
+  std::vector<SizeEntry> distinct = DistinctFiles(shared, keepGoing);
   if (!keepGoing()) return 0;
   shared.clear();
 
   // Size limits, strict at both ends; an upper limit of 0 means none at all.
+  // The sizes are those of the probe: a file that changes from here on is
+  // caught when it is read (its size is taken again then).
   const std::int64_t lower = settings.minSize != 0 ? settings.minSize : -1;
   const bool hasUpper = settings.maxSize != 0;
   const std::int64_t upper = settings.maxSize;
   std::vector<SizeEntry> passing;
   for (SizeEntry& e : distinct) {
     if (!keepGoing()) return 0;
-    e.size = io.sizeOf(e.path);
     if (e.size < 0 || e.size <= lower || (hasUpper && e.size >= upper)) continue;
     if (!PassesTypeFilter(e.path, settings.fileTypes)) continue;
     passing.push_back(std::move(e));
@@ -346,15 +346,15 @@ int SearchWorker(const std::shared_ptr<SearchRun>& run) {
     ++secondCounter;
     if (!keepGoing()) return 0;
     if (verdict[i] == kUnknown && !screen(bySize[passing[i].size])) return 0;
-    if (verdict[i] == kMaybeTwin && io.canOpen(passing[i].path) == 1) {
+    if (verdict[i] == kMaybeTwin) {
+      // The reading's own open is the readability probe: a file that does not
+      // open, or cannot be read to its end, gets no entry and is never grouped.
       const Text& path = passing[i].path;
-      std::int64_t size = io.sizeOf(path);
       FileFingerprints f = io.fingerprint(path, withSha1, withCrc32, keepGoing);
       if (f.outcome == FileFingerprints::Outcome::Interrupted) return 0;
-      // A file that could not be read to its end is never grouped.
-      if (f.outcome == FileFingerprints::Outcome::Done && size >= 0)
-        fingerprinted.push_back({path, DecimalText(size), std::move(f.md5), std::move(f.crc32),
-                                 std::move(f.sha1), size});
+      if (f.outcome == FileFingerprints::Outcome::Done && f.size >= 0)
+        fingerprinted.push_back({path, DecimalText(f.size), std::move(f.md5), std::move(f.crc32),
+                                 std::move(f.sha1), f.size});
     }
     progress.Offer(ProgressValue(secondCounter, secondDivisor), 50);
   }

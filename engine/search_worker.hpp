@@ -22,6 +22,7 @@ namespace vantrel {
 struct SizeEntry {
   Text path;
   std::int64_t size = 0;
+  FileIdentity identity;
 };
 
 // A fingerprinted file.
@@ -46,9 +47,8 @@ enum class SearchFlavour { Windows, Mac };
 // How the pass reaches files. The defaults are the platform's; benchmarks put
 // synthetic files behind them.
 struct PassIo {
-  std::function<int(const Text&)> canOpen;
-  std::function<std::int64_t(const Text&)> sizeOf;
-  std::function<FileIdentity(const Text&)> identityOf;
+  // The readability probe, with the size and identity of a readable file.
+  std::function<FileProbe(const Text&)> probe;
   // A hash of the first kPrefixBytes of the file; nullopt when unreadable.
   std::function<std::optional<std::uint64_t>(const Text&)> prefixHash;
   std::function<FileFingerprints(const Text&, bool withSha1, bool withCrc32, const ContinueCheck&)>
@@ -119,9 +119,8 @@ std::vector<SizeEntry> SelectEqualSizes(const std::vector<SizeEntry>& sorted,
                                         const std::function<void(std::size_t)>& each = {});
 
 // Keeps the first path of each physical file (by identity, or by text when the
-// identity cannot be read).
+// identity is not known).
 std::vector<SizeEntry> DistinctFiles(const std::vector<SizeEntry>& entries,
-                                     const std::function<FileIdentity(const Text&)>& identityOf,
                                      const std::function<bool()>& keepGoing = {});
 
 // Sorts the fingerprinted files and builds the result rows: groups of two or

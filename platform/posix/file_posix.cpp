@@ -14,26 +14,25 @@
 namespace vantrel {
 namespace {
 
-int OpenRegularForReading(const Text& path) {
+// Returns the descriptor, or -1; fills st. O_NONBLOCK only matters for the
+// special files refused here: reads of a regular file ignore it.
+int OpenRegularForReading(const Text& path, struct stat& st) {
   std::string bytes = SystemBytesFromText(path);
   if (bytes.empty()) return -1;
   int fd = ::open(bytes.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return -1;
-  struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
     return -1;
   }
-  // Reads of a regular file never block; plain blocking reads from here on.
-  int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   return fd;
 }
 
 }  // namespace
 
 int CanOpenFile(const Text& path) {
-  int fd = OpenRegularForReading(path);
+  struct stat st;
+  int fd = OpenRegularForReading(path, st);
   if (fd < 0) return 0;
   ::close(fd);
   return 1;
@@ -61,8 +60,12 @@ FileReader::~FileReader() { Close(); }
 
 bool FileReader::Open(const Text& path) {
   Close();
-  handle_ = OpenRegularForReading(path);
-  return handle_ >= 0;
+  struct stat st;
+  handle_ = OpenRegularForReading(path, st);
+  if (handle_ < 0) return false;
+  size_ = static_cast<std::int64_t>(st.st_size);
+  identity_ = {true, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+  return true;
 }
 
 std::int64_t FileReader::Read(void* buffer, std::size_t size) {
@@ -85,6 +88,8 @@ std::int64_t FileReader::Read(void* buffer, std::size_t size) {
 void FileReader::Close() {
   if (handle_ >= 0) ::close(static_cast<int>(handle_));
   handle_ = -1;
+  size_ = -1;
+  identity_ = {};
 }
 
 }  // namespace vantrel

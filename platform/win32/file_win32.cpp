@@ -93,6 +93,16 @@ bool FileReader::Open(const Text& path) {
   HANDLE h = OpenDiskFileForReading(path);
   if (h == INVALID_HANDLE_VALUE) return false;
   handle_ = reinterpret_cast<std::intptr_t>(h);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileInformationByHandle(h, &info)) {
+    size_ = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) |
+                                      info.nFileSizeLow);
+    identity_ = {true, info.dwVolumeSerialNumber,
+                 (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  } else {
+    LARGE_INTEGER size;
+    size_ = GetFileSizeEx(h, &size) ? size.QuadPart : -1;
+  }
   return true;
 }
 
@@ -116,6 +126,8 @@ std::int64_t FileReader::Read(void* buffer, std::size_t size) {
 void FileReader::Close() {
   if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
   handle_ = -1;
+  size_ = -1;
+  identity_ = {};
 }
 
 }  // namespace vantrel

@@ -139,6 +139,23 @@ TEST(Fingerprints, TextForms) {
   EXPECT_EQ(Bytes(HexDigestText(bytes, 4)), "000af0ff");
 }
 
+TEST(ProbeFile, OneOpeningTellsReadabilitySizeAndIdentity) {
+  TempTree tree({{"ten", "0123456789"}, {"other", "0123456789"}, {"dir/", ""}});
+  FileProbe ten = ProbeFile(tree.PathOf("ten"));
+  EXPECT_TRUE(ten.readable);
+  EXPECT_EQ(ten.size, 10);
+  EXPECT_TRUE(ten.identity.known);
+  EXPECT_EQ(ten.identity, FileIdentityOf(tree.PathOf("ten")));
+  EXPECT_NE(ten.identity, ProbeFile(tree.PathOf("other")).identity);
+  for (const Text& path : {tree.PathOf("dir"), tree.PathOf("missing")}) {
+    FileProbe p = ProbeFile(path);
+    EXPECT_FALSE(p.readable);
+    EXPECT_EQ(p.size, -1);
+    EXPECT_FALSE(p.identity.known);
+  }
+  EXPECT_EQ(FingerprintFile(tree.PathOf("ten"), false, false).size, 10);
+}
+
 TEST(FileSizeOf, FilesDirectoriesAndMissingPaths) {
   TempTree tree({{"empty", ""}, {"ten", "0123456789"}, {"dir/", ""}});
   EXPECT_EQ(FileSizeOf(tree.PathOf("empty")), 0);

@@ -299,9 +299,9 @@ TEST(Search, FilesThatVanishOrFailToReadAreDroppedNeverGroupedByEmptyTexts) {
     std::string b = Bytes(p);
     return b.size() >= std::strlen(n) && b.compare(b.size() - std::strlen(n), std::string::npos, n) == 0;
   };
-  io.canOpen = [&](const Text& p) {
+  io.probe = [&](const Text& p) {
     if (nameIs(p, "gone-before-probe")) fs::remove(testing::FsPath(p));
-    return CanOpenFile(p);
+    return ProbeFile(p);
   };
   io.fingerprint = [&](const Text& p, bool sha1, bool crc, const ContinueCheck& k) {
     if (nameIs(p, "gone-before-read")) fs::remove(testing::FsPath(p));
@@ -355,7 +355,7 @@ TEST(Search, ProgressRunsInTwoHalvesRoundingHalvesToEven) {
     if (c.oneUnreadable) {
       dirs.push_back("e");
       PassIo io = PassIo::Platform();
-      io.canOpen = [](const Text& p) { return Bytes(p).back() == '5' ? 0 : CanOpenFile(p); };
+      io.probe = [](const Text& p) { return Bytes(p).back() == '5' ? FileProbe{} : ProbeFile(p); };
       s.control.SetPassIo(io);
     }
     s.Run(tree, dirs, {});
@@ -380,14 +380,14 @@ TEST(Search, ProgressValueUsesASinglePrecisionDivisorAndHalfToEven) {
 
 TEST(Search, SelectEqualSizesKeepsRunsOfTwoOrMore) {
   std::vector<SizeEntry> sorted;
-  for (std::int64_t size : {500, 300, 300, 100, 100, 100, 50}) sorted.push_back({T("p"), size});
+  for (std::int64_t size : {500, 300, 300, 100, 100, 100, 50}) sorted.push_back({T("p"), size, {}});
   std::vector<std::int64_t> kept;
   std::size_t calls = 0;
   for (const auto& e : SelectEqualSizes(sorted, [&](std::size_t) { ++calls; })) kept.push_back(e.size);
   EXPECT_EQ(kept, (std::vector<std::int64_t>{300, 300, 100, 100, 100}));
   EXPECT_EQ(calls, 7u);
-  EXPECT_TRUE(SelectEqualSizes({{T("a"), 1}}).empty());
-  EXPECT_TRUE(SelectEqualSizes({{T("a"), 2}, {T("b"), 1}}).empty());
+  EXPECT_TRUE(SelectEqualSizes({{T("a"), 1, {}}}).empty());
+  EXPECT_TRUE(SelectEqualSizes({{T("a"), 2, {}}, {T("b"), 1, {}}}).empty());
 }
 
 TEST(Search, FilesSharingOnlyAnMd5StayInSeparateGroups) {
