@@ -21,6 +21,9 @@ Char PathSeparator();
 // path becomes the separator alone. Returns 1, as callers expect of it.
 int AddTrailingSeparator(Text& path);
 
+// The same rule under its POSIX name: appends "/" (defined on POSIX hosts).
+int AddTrailingSlash(Text& path);
+
 // Lower-cases a text by the host's rules (CharLowerBuffW, towlower or tolower).
 Text LowerCaseText(const Text& text);
 

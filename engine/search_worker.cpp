@@ -272,7 +272,7 @@ int SearchWorker(const std::shared_ptr<SearchRun>& run) {
   // Readable files with their sizes; the first half of the bar counts them
   // against every candidate, readable or not. One opening of each file tells
   // readability, size and identity.
-  std::vector<SizeEntry> sizeList;
+  SizeList sizeList;
   for (const Text& path : candidates) {
     if (!keepGoing()) return 0;
     FileProbe probe = io.probe(path);
@@ -339,7 +339,7 @@ int SearchWorker(const std::shared_ptr<SearchRun>& run) {
 
   const bool withSha1 = settings.sha1Enabled == 1;
   const bool withCrc32 = settings.crc32Enabled == 1;
-  std::vector<FileEntry> fingerprinted;
+  FingerprintList fingerprintList;
   std::int64_t secondCounter = 0;
   stage(kStageFingerprints);
   for (std::size_t i = 0; i < passing.size(); ++i) {
@@ -353,7 +353,7 @@ int SearchWorker(const std::shared_ptr<SearchRun>& run) {
       FileFingerprints f = io.fingerprint(path, withSha1, withCrc32, keepGoing);
       if (f.outcome == FileFingerprints::Outcome::Interrupted) return 0;
       if (f.outcome == FileFingerprints::Outcome::Done && f.size >= 0)
-        fingerprinted.push_back({path, DecimalText(f.size), std::move(f.md5), std::move(f.crc32),
+        fingerprintList.push_back({path, DecimalText(f.size), std::move(f.md5), std::move(f.crc32),
                                  std::move(f.sha1), f.size});
     }
     progress.Offer(ProgressValue(secondCounter, secondDivisor), 50);
@@ -361,9 +361,9 @@ int SearchWorker(const std::shared_ptr<SearchRun>& run) {
   passing.clear();
 
   stage(kStageOutput);
-  ResultRowList rows = GroupRows(fingerprinted, &r.stats.groups, keepGoing);
+  ResultRowList rows = GroupRows(fingerprintList, &r.stats.groups, keepGoing);
   if (!keepGoing()) return 0;
-  fingerprinted.clear();
+  fingerprintList.clear();
   const std::size_t rowCount = rows.size() / kResultColumns;
   r.stats.rows = rowCount;
 

@@ -25,6 +25,8 @@ struct SizeEntry {
   FileIdentity identity;
 };
 
+using SizeList = std::vector<SizeEntry>;
+
 // A fingerprinted file.
 struct FileEntry {
   Text path;
@@ -34,6 +36,8 @@ struct FileEntry {
   Text sha1;
   std::int64_t size = 0;
 };
+
+using FingerprintList = std::vector<FileEntry>;
 
 // Result rows as the window receives them: six cells a row, in column order
 // (group, path, size text, MD5, SHA1, CRC32).

@@ -94,10 +94,12 @@ std::string EncodeUtf8(const std::u16string& in) {
 
 Char PathSeparator() { return static_cast<Char>('/'); }
 
-int AddTrailingSeparator(Text& path) {
+int AddTrailingSlash(Text& path) {
   if (path.empty() || path.back() != static_cast<Char>('/')) path.push_back(static_cast<Char>('/'));
   return 1;
 }
+
+int AddTrailingSeparator(Text& path) { return AddTrailingSlash(path); }
 
 Text LowerCaseText(const Text& text) {
   Text out = text;

@@ -117,7 +117,7 @@ TEST(PosixText, TrailingSlashAndLowerCase) {
   } cases[] = {{"", "/"}, {"/", "/"}, {"/a", "/a/"}, {"/a/", "/a/"}, {"a//", "a//"}};
   for (const auto& c : cases) {
     Text t = T(c.in);
-    EXPECT_EQ(AddTrailingSeparator(t), 1);
+    EXPECT_EQ(AddTrailingSlash(t), 1);
     EXPECT_EQ(Bytes(t), c.out) << c.in;
   }
   EXPECT_EQ(Bytes(LowerCaseText(T("JPG Png.TXT"))), "jpg png.txt");
