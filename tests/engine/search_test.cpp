@@ -493,6 +493,34 @@ TEST(Search, PausesNestAndEachResumeTakesOneAway) {
   EXPECT_FALSE(s.control.Resume());  // nothing to resume any more
 }
 
+TEST(Search, APauseHoldsTheWorkerInTheMiddleOfAFileAndResumeFinishesIt) {
+  const std::string big(3 * kFingerprintChunk + 17, 'q');
+  TempTree tree({{"a/big", big}, {"b/big", big}});
+  Search s;
+  PassIo io = PassIo::Platform();
+  std::atomic<int> chunksAtPause{-1};
+  io.fingerprint = [&](const Text& p, bool sha1, bool crc, const ContinueCheck& keepGoing) {
+    int chunks = 0;
+    return FingerprintFile(p, sha1, crc, [&] {
+      // Pause after the first chunk of the first file; Checkpoint then holds.
+      if (++chunks == 2 && chunksAtPause.load() < 0) {
+        chunksAtPause = chunks;
+        s.control.CurrentRun()->gate.AddPause();
+      }
+      return keepGoing();
+    });
+  };
+  s.control.SetPassIo(io);
+  ASSERT_EQ(s.control.Start(Search::Dirs(tree, {"a", "b"}), {}), SearchControl::StartResult::Started);
+  ASSERT_TRUE(s.control.CurrentRun()->gate.WaitUntilHalted(60000));
+  EXPECT_EQ(chunksAtPause.load(), 2);
+  EXPECT_TRUE(s.control.SearchPaused());
+  EXPECT_TRUE(s.control.Resume());
+  s.root = tree.RootText();
+  ASSERT_TRUE(s.window.PumpUntil([&] { return s.window.stateChanges > 0; }));
+  EXPECT_EQ(s.Paths(), (std::vector<std::string>{"a/big", "b/big"}));
+}
+
 TEST(Search, MacPauseButtonFollowsTheWorkersRealState) {
   TempTree tree = GroupingTree();
   Search s(SearchFlavour::Mac);
