@@ -75,14 +75,12 @@ void BM_PassOnSyntheticEntries(benchmark::State& state) {
     SearchSettings settings;
     ScanList scan;
     CandidateList work = candidates;
-    WorkList workList;
     auto run = std::make_shared<SearchRun>();
     run->flavour = SearchFlavour::Mac;
     run->window = &window;
     run->settings = &settings;
     run->scanList = &scan;
     run->candidateList = &work;
-    run->workList = &workList;
     run->walkOnWorker = false;
     run->io = SyntheticIo();
     state.ResumeTiming();

@@ -51,7 +51,6 @@ SearchControl::StartResult SearchControl::Start(const std::vector<Text>& searchL
   if (options.fileTypes) settings_.fileTypes = BuildFileTypes(LowerCaseText(options.fileTypesInput));
   scanList_.clear();
   candidateList_.clear();
-  workList_.clear();
 
   window_.SetPanelEnabled(false);
 
@@ -62,7 +61,6 @@ SearchControl::StartResult SearchControl::Start(const std::vector<Text>& searchL
   run->settings = &settings_;
   run->scanList = &scanList_;
   run->candidateList = &candidateList_;
-  run->workList = &workList_;
   run->slots = &slots_;
   run->io = io_;
   const bool high = options.highPriority;
@@ -95,7 +93,6 @@ void SearchControl::Stop() {
   window_.SetProgress(0);
   scanList_.clear();
   candidateList_.clear();
-  workList_.clear();
   settings_.minSize = 0;
   settings_.maxSize = 0;
   window_.SetPanelEnabled(true);

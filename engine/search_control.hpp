@@ -63,7 +63,6 @@ class SearchControl {
   const SearchSettings& Settings() const { return settings_; }
   const ScanList& Scanned() const { return scanList_; }
   const CandidateList& Candidates() const { return candidateList_; }
-  const WorkList& Work() const { return workList_; }
   // The run of the current or last search (for its counts and its gate).
   std::shared_ptr<SearchRun> CurrentRun() const { return run_; }
 
@@ -78,7 +77,6 @@ class SearchControl {
   SearchSettings settings_;
   ScanList scanList_;
   CandidateList candidateList_;
-  WorkList workList_;
   ListingSlots slots_;
   PassIo io_ = PassIo::Platform();
   std::shared_ptr<SearchRun> run_;

@@ -26,7 +26,8 @@ struct SearchSettings {
 using PathList = std::vector<Text>;
 using ScanList = PathList;       // every file a walk found
 using CandidateList = PathList;  // the files admitted for the detection pass
-using WorkList = PathList;       // the distinct candidate paths, inside the pass
+using WorkList = PathList;       // the distinct candidate paths (the pass keeps them
+                                 // with their sizes, see DistinctFiles)
 
 // Returns the two-character attribute code for the hidden and system options.
 Text AttributeCodeFor(std::int32_t includeHidden, std::int32_t includeSystem);

@@ -369,41 +369,30 @@ int SearchWorker(const std::shared_ptr<SearchRun>& run) {
 
   // Completion: every window change goes through the window's thread, in the
   // order each program shows it; a Stop from here on discards what is queued.
+  // The shared lists are already empty (the walk and step 1 emptied them).
+  auto resultRowList = std::make_shared<ResultRowList>(std::move(rows));
+  settings.minSize = 0;
+  settings.maxSize = 0;
   if (r.flavour == SearchFlavour::Windows) {
-    if (rowCount > 0) {
-      auto cells = std::make_shared<ResultRowList>(std::move(rows));
-      r.Post([cells](SearchWindow& w) { InsertRows(w, *cells); });
-    }
+    if (rowCount > 0) r.Post([resultRowList](SearchWindow& w) { InsertRows(w, *resultRowList); });
     r.Post([](SearchWindow& w) { w.SetProgress(0); });
-    settings.minSize = 0;
-    settings.maxSize = 0;
     if (rowCount == 0 && !r.PostAndWait([](SearchWindow& w) { w.ShowNoDuplicates(); })) return 0;
-    r.scanList->clear();
-    candidates.clear();
     r.Post([](SearchWindow& w) { w.SetPanelEnabled(true); });
     if (rowCount > 0) r.Post([](SearchWindow& w) { w.SelectPanelTab(1); });
   } else {
     r.Post([](SearchWindow& w) { w.SetProgress(0); });
-    settings.minSize = 0;
-    settings.maxSize = 0;
-    if (rowCount == 0 && !r.PostAndWait([](SearchWindow& w) {
-          w.ShowNoDuplicates();
-          w.SetPanelEnabled(true);
-        }))
-      return 0;
-    r.scanList->clear();
-    candidates.clear();
-    if (rowCount > 0) {
-      r.resultRowList = std::move(rows);
-      SearchRun* self = &r;
-      if (!r.PostAndWait([self](SearchWindow& w) {
-            w.SelectPanelTab(1);
-            w.SetPanelEnabled(true);
-            InsertRows(w, self->resultRowList);
-            self->resultRowList.clear();
-          }))
-        return 0;
-    }
+    // The Mac programs hand over the box, or the tab, the panel and the rows,
+    // in one call each, and go on only once the window has taken it.
+    bool handedOver = rowCount == 0 ? r.PostAndWait([](SearchWindow& w) {
+      w.ShowNoDuplicates();
+      w.SetPanelEnabled(true);
+    })
+                                    : r.PostAndWait([resultRowList](SearchWindow& w) {
+                                        w.SelectPanelTab(1);
+                                        w.SetPanelEnabled(true);
+                                        InsertRows(w, *resultRowList);
+                                      });
+    if (!handedOver) return 0;
   }
   r.finished.store(true);
   r.Post([](SearchWindow& w) { w.SearchStateChanged(); });

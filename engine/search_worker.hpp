@@ -93,12 +93,10 @@ struct SearchRun : std::enable_shared_from_this<SearchRun> {
   SearchSettings* settings = nullptr;
   ScanList* scanList = nullptr;
   CandidateList* candidateList = nullptr;
-  WorkList* workList = nullptr;
   ListingSlots* slots = nullptr;
   bool walkOnWorker = true;  // false: candidateList is already filled
   PassIo io = PassIo::Platform();
   SearchStats stats;
-  ResultRowList resultRowList;
 
   // Called on the worker thread when it starts (sets the thread's priority).
   std::function<void()> onWorkerStart;

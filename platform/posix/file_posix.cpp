@@ -28,6 +28,10 @@ int OpenRegularForReading(const Text& path, struct stat& st) {
   return fd;
 }
 
+FileIdentity IdentityOf(const struct stat& st) {
+  return {true, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
 }  // namespace
 
 int CanOpenFile(const Text& path) {
@@ -53,7 +57,7 @@ FileIdentity FileIdentityOf(const Text& path) {
   std::string bytes = SystemBytesFromText(path);
   struct stat st;
   if (bytes.empty() || stat(bytes.c_str(), &st) != 0) return {};
-  return {true, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+  return IdentityOf(st);
 }
 
 FileReader::~FileReader() { Close(); }
@@ -64,7 +68,7 @@ bool FileReader::Open(const Text& path) {
   handle_ = OpenRegularForReading(path, st);
   if (handle_ < 0) return false;
   size_ = static_cast<std::int64_t>(st.st_size);
-  identity_ = {true, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+  identity_ = IdentityOf(st);
   return true;
 }
 

@@ -29,6 +29,11 @@ HANDLE OpenDiskFileForReading(const Text& path) {
 
 bool IsBackslash(wchar_t c) { return c == L'\\'; }
 
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return {true, info.dwVolumeSerialNumber,
+          (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
 }  // namespace
 
 int CanOpenFile(const Text& path) {
@@ -82,8 +87,7 @@ FileIdentity FileIdentityOf(const Text& path) {
   BOOL ok = GetFileInformationByHandle(h, &info);
   CloseHandle(h);
   if (!ok) return {};
-  return {true, info.dwVolumeSerialNumber,
-          (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  return IdentityOf(info);
 }
 
 FileReader::~FileReader() { Close(); }
@@ -97,8 +101,7 @@ bool FileReader::Open(const Text& path) {
   if (GetFileInformationByHandle(h, &info)) {
     size_ = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) |
                                       info.nFileSizeLow);
-    identity_ = {true, info.dwVolumeSerialNumber,
-                 (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    identity_ = IdentityOf(info);
   } else {
     LARGE_INTEGER size;
     size_ = GetFileSizeEx(h, &size) ? size.QuadPart : -1;
