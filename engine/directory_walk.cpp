@@ -20,6 +20,11 @@ void ScanDirectoryTree(ListingSlots& slots, ScanList& out, const Text& directory
                        WalkControl control) {
   Text base = directory;
   AddTrailingSeparator(base);
+  if (control.walked) {
+    FileIdentity id = FileIdentityOf(base);
+    if (id.known && !control.walked->Enter(id)) return;
+  }
+  if (control.directoryEntered) control.directoryEntered(base);
   if (!slots.OpenListing(depth, base, AllEntries())) return;
   while (!control.Stopped() && slots.NextListingEntry(depth) == 1) {
     int kind = slots.ListingEntryKind(depth);
@@ -32,12 +37,14 @@ void ScanDirectoryTree(ListingSlots& slots, ScanList& out, const Text& directory
       ScanDirectoryTree(slots, out, sub, depth + 1, control);
     }
   }
+  slots.CloseListing(depth);
 }
 
 void ScanDirectoryFiles(ListingSlots& slots, ScanList& out, const Text& directory,
                         WalkControl control) {
   Text base = directory;
   AddTrailingSeparator(base);
+  if (control.directoryEntered) control.directoryEntered(base);
   if (!slots.OpenListing(0, base, AllEntries())) return;
   while (!control.Stopped() && slots.NextListingEntry(0) == 1) {
     if (slots.ListingEntryKind(0) == 1) out.push_back(base + slots.ListingEntryName(0));

@@ -82,12 +82,14 @@ std::int64_t FileSizeOf(const Text& path);
 // when they cannot be read. POSIX files carry neither bit.
 std::uint32_t FileAttributesOf(const Text& path);
 
-// Identity of the physical file behind a path (device and inode, or volume
-// serial number and file index); known is false when it cannot be read.
+// Identity of the physical file or directory behind a path (device and inode,
+// or volume serial number and the 128-bit file id, its high half in indexHigh);
+// known is false when it cannot be read or the host gives no usable id.
 struct FileIdentity {
   bool known = false;
   std::uint64_t volume = 0;
   std::uint64_t index = 0;
+  std::uint64_t indexHigh = 0;
   friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 FileIdentity FileIdentityOf(const Text& path);

@@ -1,5 +1,7 @@
 #include "engine/search_control.hpp"
 
+#include <system_error>
+
 #include "engine/file_system.hpp"
 #include "engine/thread_priority.hpp"
 
@@ -16,25 +18,30 @@ SearchControl::~SearchControl() {
   if (worker_.joinable()) worker_.join();
 }
 
-bool SearchControl::IsAlive() const { return worker_.joinable() && run_ && !run_->finished.load(); }
+bool SearchControl::IsAlive() const { return worker_.joinable() && run_ && !run_->over.load(); }
 
 bool SearchControl::SearchPaused() const { return IsAlive() && run_->gate.PauseCount() > 0; }
 
 int SearchControl::PauseCount() const { return IsAlive() ? run_->gate.PauseCount() : 0; }
 
 void SearchControl::ReapFinishedWorker() {
-  // A worker past its last step ends at once; join it so a new one can start.
-  if (worker_.joinable() && run_ && run_->finished.load()) worker_.join();
+  // A search is over once the window has taken its last step; its worker has
+  // nothing left to do but return, so joining it here is immediate.
+  if (worker_.joinable() && run_ && run_->over.load()) worker_.join();
 }
 
 SearchControl::StartResult SearchControl::Start(const std::vector<Text>& searchList,
                                                 const SearchOptions& options) {
   ReapFinishedWorker();
-  CloseLeftoverListings(slots_);
   if (IsAlive()) {
+    // The walk may be reading its listings right now: leave them alone.
     Resume();
     return StartResult::Resumed;
   }
+  // No worker exists, so no walk holds a listing. The walk closes its own;
+  // this only guards against one that ended some other way.
+  CloseLeftoverListings(slots_);
+  if (run_) run_->live.store(false);  // nothing an old search queued may act now
   settings_.fileTypes.clear();
   if (searchList.empty()) return StartResult::NoDirectories;
 
@@ -66,7 +73,14 @@ SearchControl::StartResult SearchControl::Start(const std::vector<Text>& searchL
   const bool high = options.highPriority;
   run->onWorkerStart = [high] { SetCurrentThreadSearchPriority(high); };
   run_ = run;
-  worker_ = std::thread([run] { SearchWorker(run); });
+  try {
+    worker_ = std::thread([run] { SearchWorker(run); });
+  } catch (const std::system_error&) {
+    // No thread, no search: give the user the panel back as it was.
+    run_.reset();
+    window_.SetPanelEnabled(true);
+    return StartResult::Failed;
+  }
   return StartResult::Started;
 }
 

@@ -36,11 +36,12 @@ class SearchControl {
   SearchControl(const SearchControl&) = delete;
   SearchControl& operator=(const SearchControl&) = delete;
 
-  enum class StartResult { Started, Resumed, NoDirectories };
+  enum class StartResult { Started, Resumed, NoDirectories, Failed };
 
   // Resumes a paused search (one suspension) if a worker is alive; otherwise
   // starts a new search over searchList, or answers NoDirectories when it is
-  // empty. Asking about old rows is the caller's part, before this call.
+  // empty, or Failed (panel enabled again) when no thread could be made.
+  // Asking about old rows is the caller's part, before this call.
   StartResult Start(const std::vector<Text>& searchList, const SearchOptions& options);
   // Adds one suspension when a worker is alive.
   void Pause();
@@ -54,7 +55,8 @@ class SearchControl {
   // progress or message of the stopped search appears afterwards.
   void Stop();
 
-  // Whether a worker is alive (started and not yet through its last step).
+  // Whether a search is under way: a worker was started and the window has
+  // not yet taken the search's last step (rows shown, panel enabled).
   bool IsAlive() const;
   // Whether a live worker is held by at least one suspension.
   bool SearchPaused() const;

@@ -47,15 +47,30 @@ void SearchRun::Post(std::function<void(SearchWindow&)> fn) {
   });
 }
 
-bool SearchRun::PostAndWait(std::function<void(SearchWindow&)> fn) {
+bool SearchRun::PostAndWait(std::function<void(SearchWindow&)> fn, bool last) {
   auto done = std::make_shared<std::atomic<bool>>(false);
   SearchGate* gateOf = &gate;
-  Post([done, gateOf, fn = std::move(fn)](SearchWindow& w) {
+  SearchRun* self = this;
+  Post([done, gateOf, self, last, fn = std::move(fn)](SearchWindow& w) {
     fn(w);
     done->store(true);
     gateOf->Notify();
+    if (last) self->End(w);
   });
   return gate.WaitFor([&] { return done->load(); });
+}
+
+void SearchRun::PostLast(std::function<void(SearchWindow&)> fn) {
+  SearchRun* self = this;
+  Post([self, fn = std::move(fn)](SearchWindow& w) {
+    fn(w);
+    self->End(w);
+  });
+}
+
+void SearchRun::End(SearchWindow& w) {
+  over.store(true);
+  w.SearchStateChanged();
 }
 
 int ProgressValue(std::int64_t counter, float divisor) {
@@ -87,7 +102,7 @@ namespace {
 
 struct IdentityHash {
   std::size_t operator()(const FileIdentity& id) const {
-    return std::hash<std::uint64_t>()(id.volume * 0x9E3779B97F4A7C15ULL ^ id.index);
+    return std::hash<std::uint64_t>()((id.volume * 0x9E3779B97F4A7C15ULL ^ id.index) * 31 ^ id.indexHigh);
   }
 };
 
@@ -230,9 +245,13 @@ void InsertRows(SearchWindow& w, const ResultRowList& cells) {
 
 // Walks every directory of the search list and admits what it finds.
 bool WalkAndAdmit(SearchRun& r, const std::function<bool()>& keepGoing) {
-  WalkControl control{keepGoing};
   for (const Text& directory : r.searchList) {
     if (!keepGoing()) return false;
+    // Each row of the search list is walked in full, even inside another row
+    // (the pass then keeps one path per file); within a row no folder is
+    // walked twice, so links to ancestors cannot make the walk endless.
+    WalkedDirectories walked;
+    WalkControl control{keepGoing, &walked, r.io.directoryReached};
     std::size_t from = r.scanList->size();
     if (r.settings->searchSubdirectories == 1)
       ScanDirectoryTree(*r.slots, *r.scanList, directory, 0, control);
@@ -377,25 +396,30 @@ int SearchWorker(const std::shared_ptr<SearchRun>& run) {
     if (rowCount > 0) r.Post([resultRowList](SearchWindow& w) { InsertRows(w, *resultRowList); });
     r.Post([](SearchWindow& w) { w.SetProgress(0); });
     if (rowCount == 0 && !r.PostAndWait([](SearchWindow& w) { w.ShowNoDuplicates(); })) return 0;
-    r.Post([](SearchWindow& w) { w.SetPanelEnabled(true); });
-    if (rowCount > 0) r.Post([](SearchWindow& w) { w.SelectPanelTab(1); });
+    r.PostLast([rowCount](SearchWindow& w) {
+      w.SetPanelEnabled(true);
+      if (rowCount > 0) w.SelectPanelTab(1);
+    });
   } else {
     r.Post([](SearchWindow& w) { w.SetProgress(0); });
     // The Mac programs hand over the box, or the tab, the panel and the rows,
     // in one call each, and go on only once the window has taken it.
-    bool handedOver = rowCount == 0 ? r.PostAndWait([](SearchWindow& w) {
-      w.ShowNoDuplicates();
-      w.SetPanelEnabled(true);
-    })
-                                    : r.PostAndWait([resultRowList](SearchWindow& w) {
-                                        w.SelectPanelTab(1);
-                                        w.SetPanelEnabled(true);
-                                        InsertRows(w, *resultRowList);
-                                      });
+    bool handedOver = rowCount == 0 ? r.PostAndWait(
+                                          [](SearchWindow& w) {
+                                            w.ShowNoDuplicates();
+                                            w.SetPanelEnabled(true);
+                                          },
+                                          true)
+                                    : r.PostAndWait(
+                                          [resultRowList](SearchWindow& w) {
+                                            w.SelectPanelTab(1);
+                                            w.SetPanelEnabled(true);
+                                            InsertRows(w, *resultRowList);
+                                          },
+                                          true);
     if (!handedOver) return 0;
   }
   r.finished.store(true);
-  r.Post([](SearchWindow& w) { w.SearchStateChanged(); });
   return 1;
 }
 

@@ -59,6 +59,8 @@ struct PassIo {
       fingerprint;
   // Called on the worker as it enters each stage (tests pause or stop there).
   std::function<void(int stage)> stageReached;
+  // Called on the worker as the walk enters each directory.
+  std::function<void(const Text& directory)> directoryReached;
   static PassIo Platform();
 };
 
@@ -87,6 +89,9 @@ struct SearchRun : std::enable_shared_from_this<SearchRun> {
   SearchGate gate;
   std::atomic<bool> live{true};       // false after Stop: queued tasks do nothing
   std::atomic<bool> finished{false};  // the worker has done its last step
+  // Set on the window's thread by the search's last window step: from then on
+  // the search is over for the user, whether or not the thread has ended yet.
+  std::atomic<bool> over{false};
 
   // Written by Start before the worker exists; owned by the worker while it runs.
   std::vector<Text> searchList;
@@ -104,7 +109,13 @@ struct SearchRun : std::enable_shared_from_this<SearchRun> {
   // Queues fn for the window's thread; it runs only if the search was not stopped.
   void Post(std::function<void(SearchWindow&)> fn);
   // Queues fn and waits until it has run; false when the search was stopped.
-  bool PostAndWait(std::function<void(SearchWindow&)> fn);
+  // With last, the task then ends the search on the window's thread (see End);
+  // the worker is released first, so the window may start the next search.
+  bool PostAndWait(std::function<void(SearchWindow&)> fn, bool last = false);
+  // Queues fn as the search's last window step (see End).
+  void PostLast(std::function<void(SearchWindow&)> fn);
+  // Runs on the window's thread: marks the search over and tells the window.
+  void End(SearchWindow& w);
 };
 
 // The worker's body: walk and admission (when walkOnWorker), then the pass,

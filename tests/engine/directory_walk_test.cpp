@@ -13,6 +13,7 @@ using testing::Bytes;
 using testing::RelativeTo;
 using testing::Sorted;
 using testing::TempTree;
+using testing::T;
 using testing::TextOf;
 
 const std::vector<testing::TreeEntry> kTree = {
@@ -60,16 +61,62 @@ TEST(ScanDirectoryTree, TrailingSeparatorOrNotGivesTheSamePaths) {
   EXPECT_EQ(with.front().substr(0, tree.RootText().size()), tree.RootText());
 }
 
-TEST(ScanDirectoryTree, LeavesOneSlotOpenPerDepthUntilTheyAreClosed) {
-  TempTree tree({{"x/y/z/file", "1"}});
+// The files of one directory's own listing, in that listing's order, with each
+// subdirectory's files in its place: the pre-order the walk must give.
+void ExpectedPreOrder(const Text& directory, ScanList& out) {
+  ListingSlots slots;
+  ASSERT_TRUE(slots.OpenListing(0, directory, TextFromAscii("*.*")));
+  std::vector<std::pair<int, Text>> entries;
+  while (slots.NextListingEntry(0) == 1) entries.push_back({slots.ListingEntryKind(0), slots.ListingEntryName(0)});
+  slots.CloseListing(0);
+  for (const auto& [kind, name] : entries) {
+    if (kind == 1) out.push_back(directory + name);
+    if (kind == 2 && name != TextFromAscii(".") && name != TextFromAscii(".."))
+      ExpectedPreOrder(directory + name + PathSeparator(), out);
+  }
+}
+
+TEST(ScanDirectoryTree, FollowsEachDirectorysOwnListingOrderInPreOrder) {
+  TempTree tree({{"m/1", "1"}, {"m/z/2", "2"}, {"m/a/3", "3"}, {"m/a/b/4", "4"}, {"m/a/5", "5"},
+                 {"q", "6"}, {"c/d/e/f/7", "7"}, {"c/8", "8"}, {"0", "9"}});
+  ListingSlots slots;
+  ScanList found, expected;
+  ScanDirectoryTree(slots, found, tree.RootText(), 0);
+  ExpectedPreOrder(tree.RootText(), expected);
+  EXPECT_EQ(found.size(), 9u);
+  EXPECT_EQ(found, expected);
+}
+
+TEST(ScanDirectoryTree, ClosesEverySlotItOpenedWhetherFinishedOrStopped) {
+  TempTree tree({{"x/y/z/file", "1"}, {"x/y/z/more", "2"}});
+  for (int stopAfter : {1000, 3}) {
+    SCOPED_TRACE(stopAfter);
+    int asked = 0;
+    ListingSlots slots;
+    ScanList found;
+    WalkControl control;
+    control.keepGoing = [&] { return ++asked < stopAfter; };
+    ScanDirectoryTree(slots, found, tree.RootText(), 0, control);
+    EXPECT_EQ(found.size(), stopAfter == 1000 ? 2u : 0u);
+    for (int depth = 0; depth <= 4; ++depth) EXPECT_FALSE(slots.IsListingOpen(depth)) << depth;
+  }
+}
+
+TEST(ScanDirectoryTree, WalksADirectoryOnlyOncePerSearch) {
+  TempTree tree({{"top/a", "1"}, {"top/inner/b", "2"}});
   ListingSlots slots;
   ScanList found;
-  ScanDirectoryTree(slots, found, tree.RootText(), 0);
-  ASSERT_EQ(found.size(), 1u);
-  for (int depth = 0; depth <= 3; ++depth) EXPECT_TRUE(slots.IsListingOpen(depth)) << depth;
-  EXPECT_FALSE(slots.IsListingOpen(4));
-  CloseLeftoverListings(slots);
-  for (int depth = 0; depth <= 4; ++depth) EXPECT_FALSE(slots.IsListingOpen(depth)) << depth;
+  WalkedDirectories walked;
+  std::vector<std::string> entered;
+  WalkControl control;
+  control.walked = &walked;
+  control.directoryEntered = [&](const Text& d) { entered.push_back(Bytes(d)); };
+  // The inner folder first, then its parent, then the parent again.
+  ScanDirectoryTree(slots, found, tree.PathOf("top/inner"), 0, control);
+  ScanDirectoryTree(slots, found, tree.PathOf("top"), 0, control);
+  ScanDirectoryTree(slots, found, tree.RootText() + T("top"), 0, control);
+  EXPECT_EQ(RelativeTo(tree.RootText(), found), (std::vector<std::string>{"top/inner/b", "top/a"}));
+  EXPECT_EQ(entered.size(), 2u);
 }
 
 TEST(ScanDirectoryFiles, TakesOnlyTheFilesDirectlyInTheDirectoryAndClosesItsSlot) {
@@ -101,7 +148,9 @@ TEST(DirectoryWalk, AStopRequestEndsTheWalkEarly) {
   int asked = 0;
   ListingSlots slots;
   ScanList found;
-  ScanDirectoryTree(slots, found, tree.RootText(), 0, WalkControl{[&] { return ++asked < 2; }});
+  WalkControl control;
+  control.keepGoing = [&] { return ++asked < 2; };
+  ScanDirectoryTree(slots, found, tree.RootText(), 0, control);
   EXPECT_EQ(asked, 2);
   EXPECT_LE(found.size(), 1u);
 }

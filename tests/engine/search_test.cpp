@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <cstring>
 #include <set>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "engine/search_control.hpp"
@@ -433,7 +435,7 @@ TEST(Search, StopInAnyStageLeavesNoRowsProgressOrMessage) {
       trap.Arm(s.control);
       SearchOptions o;
       o.sizeLimit = true;
-      o.minSize = 0;
+      o.minSize = 1;
       o.maxSize = 1 << 30;
       ASSERT_EQ(s.control.Start(Search::Dirs(tree, {"d"}), o), SearchControl::StartResult::Started);
       ASSERT_TRUE(s.control.CurrentRun()->gate.WaitUntilHalted(60000));
@@ -446,6 +448,7 @@ TEST(Search, StopInAnyStageLeavesNoRowsProgressOrMessage) {
       EXPECT_EQ(s.window.boxes, 0);
       EXPECT_EQ(s.window.progress.empty() ? 0 : s.window.progress.back(), 0);
       EXPECT_TRUE(s.window.panelEnabled);
+      EXPECT_EQ(s.control.Settings().minSize, 0);
       EXPECT_EQ(s.control.Settings().maxSize, 0);
       EXPECT_TRUE(s.control.Candidates().empty());
       EXPECT_TRUE(s.control.Scanned().empty());
@@ -557,6 +560,130 @@ TEST(Search, ANewSearchCanFollowAFinishedOne) {
   s.window.stateChanges = 0;
   s.Run(tree, {"d2", "d4"}, {});
   EXPECT_EQ(s.Paths(), (std::vector<std::string>{"d2/two", "d4/four"}));
+}
+
+// A tree whose duplicates lie in several folders, so a walk cut short loses rows.
+TempTree WalkTree() {
+  return TempTree({{"d/a/1", "alpha"}, {"d/b/2", "alpha"}, {"d/b/c/3", "beta"}, {"d/e/4", "beta"},
+                   {"d/f/g/5", "gamma"}, {"d/h/6", "gamma"}, {"d/7", "delta"}, {"d/i/8", "delta"}});
+}
+
+// Holds the worker as the walk enters its n-th directory until the test lets it go.
+struct WalkTrap {
+  void Arm(SearchControl& control, int n) {
+    PassIo io = PassIo::Platform();
+    io.directoryReached = [this, n](const Text&) {
+      std::unique_lock lock(mutex);
+      if (++entered != n) return;
+      changed.notify_all();
+      changed.wait(lock, [&] { return released; });
+    };
+    control.SetPassIo(io);
+  }
+  void WaitEntered(int n) {
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] { return entered >= n; });
+  }
+  void Release() {
+    std::lock_guard lock(mutex);
+    released = true;
+    changed.notify_all();
+  }
+  std::mutex mutex;
+  std::condition_variable changed;
+  int entered = 0;
+  bool released = false;
+};
+
+TEST(Search, ButtonsPressedInsideTheWalkLoseNoRows) {
+  SearchOptions subdirs;
+  subdirs.searchSubdirectories = true;
+  // A resumed search keeps what it started with, whatever the options are now.
+  SearchOptions other = subdirs;
+  other.crc32 = other.sha1 = other.sizeLimit = other.fileTypes = true;
+  other.minSize = 1000;
+  other.fileTypesInput = T("zzz");
+
+  std::vector<Row> uninterrupted;
+  for (SearchFlavour flavour : {SearchFlavour::Windows, SearchFlavour::Mac}) {
+    TempTree tree = WalkTree();
+    Search plain(flavour);
+    plain.Run(tree, {"d"}, subdirs);
+    if (uninterrupted.empty()) uninterrupted = plain.Rows();
+    EXPECT_EQ(plain.Rows(), uninterrupted);
+  }
+  ASSERT_EQ(uninterrupted.size(), 8u);
+
+  enum Press { kStop, kStartAsResume, kMacToggle, kStartWhileRunning };
+  for (Press press : {kStop, kStartAsResume, kMacToggle, kStartWhileRunning}) {
+    SCOPED_TRACE(press);
+    TempTree tree = WalkTree();
+    Search s(press == kMacToggle ? SearchFlavour::Mac : SearchFlavour::Windows);
+    s.root = tree.RootText();
+    WalkTrap trap;
+    trap.Arm(s.control, 3);
+    auto dirs = Search::Dirs(tree, {"d"});
+    ASSERT_EQ(s.control.Start(dirs, subdirs), SearchControl::StartResult::Started);
+    trap.WaitEntered(3);
+    if (press == kStartWhileRunning) {
+      // Twice, quickly, while the walk holds its listings.
+      EXPECT_EQ(s.control.Start(dirs, other), SearchControl::StartResult::Resumed);
+      EXPECT_EQ(s.control.Start(dirs, other), SearchControl::StartResult::Resumed);
+      trap.Release();
+    } else {
+      if (press == kMacToggle) {
+        EXPECT_TRUE(s.control.TogglePause());
+      } else {
+        s.control.Pause();
+      }
+      trap.Release();
+      ASSERT_TRUE(s.control.CurrentRun()->gate.WaitUntilHalted(60000));
+      if (press == kStop) s.control.Stop();
+      if (press == kStartAsResume) {
+        EXPECT_EQ(s.control.Start(dirs, other), SearchControl::StartResult::Resumed);
+      }
+      if (press == kMacToggle) {
+        EXPECT_FALSE(s.control.TogglePause());
+      }
+    }
+    if (press == kStop) {
+      s.window.PumpPending();
+      EXPECT_TRUE(s.window.rows.empty());
+      EXPECT_FALSE(s.control.IsAlive());
+      continue;
+    }
+    ASSERT_TRUE(s.window.PumpUntil([&] { return s.window.stateChanges > 0; }));
+    EXPECT_EQ(s.Rows(), uninterrupted);
+    EXPECT_EQ(s.control.Settings().crc32Enabled, 0);
+  }
+}
+
+TEST(Search, StartFromTheSearchsLastWindowStepStartsANewSearch) {
+  for (SearchFlavour flavour : {SearchFlavour::Windows, SearchFlavour::Mac}) {
+    for (bool found : {true, false}) {
+      SCOPED_TRACE(std::to_string(found) + (flavour == SearchFlavour::Mac ? " mac" : " windows"));
+      TempTree tree({{"d/a", "same"}, {"d/b", found ? "same" : "diff"}});
+      Search s(flavour);
+      s.root = tree.RootText();
+      auto dirs = Search::Dirs(tree, {"d"});
+      std::vector<SearchControl::StartResult> results;
+      s.window.onStateChanged = [&] {
+        if (results.empty()) {
+          EXPECT_FALSE(s.control.IsAlive());
+          s.window.rows.clear();
+          results.push_back(s.control.Start(dirs, {}));
+        }
+      };
+      ASSERT_EQ(s.control.Start(dirs, {}), SearchControl::StartResult::Started);
+      ASSERT_TRUE(s.window.PumpUntil([&] { return s.window.stateChanges >= 2; }));
+      ASSERT_EQ(results.size(), 1u);
+      EXPECT_EQ(results[0], SearchControl::StartResult::Started);
+      EXPECT_EQ(s.window.rows.size(), found ? 2u : 0u);
+      EXPECT_EQ(s.window.boxes, found ? 0 : 2);
+      EXPECT_TRUE(s.window.panelEnabled);
+      EXPECT_FALSE(s.control.IsAlive());
+    }
+  }
 }
 
 }  // namespace
