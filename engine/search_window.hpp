@@ -6,6 +6,8 @@
 
 #include <functional>
 
+#include <vector>
+
 #include "engine/text.hpp"
 
 namespace vantrel {
@@ -24,6 +26,16 @@ class SearchWindow {
   virtual void InsertResultRow(int position, const Text& groupText) = 0;
   // Sets the text of one cell of the result list (columns 1 to 5).
   virtual void SetResultText(int row, int column, const Text& text) = 0;
+  // Appends result rows to the (empty) result list: six cells a row, in column
+  // order. The window layers take them in one go; the default adds them a cell
+  // at a time.
+  virtual void InsertResultRows(const std::vector<Text>& cells) {
+    int row = 0;
+    for (std::size_t i = 0; i + 6 <= cells.size(); i += 6, ++row) {
+      InsertResultRow(row, cells[i]);
+      for (int column = 1; column < 6; ++column) SetResultText(row, column, cells[i + static_cast<std::size_t>(column)]);
+    }
+  }
   // Enables or disables the options-and-results panel.
   virtual void SetPanelEnabled(bool enabled) = 0;
   // Shows a tab of the panel (1 is the results tab).

@@ -234,14 +234,7 @@ class ProgressBar {
   int last_ = 0;
 };
 
-void InsertRows(SearchWindow& w, const ResultRowList& cells) {
-  int row = 0;
-  for (std::size_t i = 0; i + kResultColumns <= cells.size(); i += kResultColumns, ++row) {
-    w.InsertResultRow(row, cells[i]);
-    for (int column = 1; column < kResultColumns; ++column)
-      w.SetResultText(row, column, cells[i + static_cast<std::size_t>(column)]);
-  }
-}
+void InsertRows(SearchWindow& w, const ResultRowList& cells) { w.InsertResultRows(cells); }
 
 // Walks every directory of the search list and admits what it finds.
 bool WalkAndAdmit(SearchRun& r, const std::function<bool()>& keepGoing) {

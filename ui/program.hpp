@@ -1,0 +1,111 @@
+#pragma once
+// The program: start-up, the dispatch of every window event to its command,
+// and the end. It is the same for the three programs; SearchFlavour says which
+// window (the sizable Windows one or the fixed Mac one) and which texts.
+// Everything here runs on the window's thread; the search's worker reaches the
+// window only through PostToWindow.
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "engine/search_control.hpp"
+#include "ui/gadgets.hpp"
+#include "ui/ui_texts.hpp"
+#include "ui/window_host.hpp"
+
+namespace vantrel {
+
+// The host's file operations the commands use; tests may replace them.
+struct HostFiles {
+  std::function<bool(const Text&)> deleteFile;
+  std::function<Text(const Text&)> shortPath;
+  static HostFiles Platform();
+};
+
+class Program final : public SearchWindow, public WindowEvents {
+ public:
+  Program(WindowHost& host, SearchFlavour flavour);
+  ~Program() override;
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  // Runs the start-up sequence up to the event loop: texts, window, controls,
+  // size limits. False when the window could not be opened (the program has
+  // then ended, as the end sequence says).
+  bool StartUp();
+  // Start-up, then the event loop; returns the exit code, 0.
+  int Run();
+
+  // WindowEvents: what the window layer reports.
+  void OnControlEvent(int gadget) override;
+  void OnSizeEvent() override;
+  void OnCloseRequest() override;
+
+  // SearchWindow: what the search shows, on the window's thread.
+  void PostToWindow(std::function<void()> task) override;
+  void SetProgress(int value) override;
+  void InsertResultRow(int position, const Text& groupText) override;
+  void SetResultText(int row, int column, const Text& text) override;
+  void InsertResultRows(const ResultRowList& cells) override;
+  void SetPanelEnabled(bool enabled) override;
+  void SelectPanelTab(int tab) override;
+  void ShowNoDuplicates() override;
+  void SearchStateChanged() override;
+
+  // The commands, by name (the dispatch table calls them).
+  void Browse();
+  void Add();
+  void Remove();
+  void SizeLimitToggle();
+  void MinimumFollows();
+  void FileTypesToggle();
+  void AlwaysOnTop();
+  void Start();
+  void Pause();
+  void Stop();
+  void SelectAll();
+  void SelectAllButOne();
+  void ReverseSelection();
+  void ClearList();
+  void DeleteSelectedFiles();
+
+  // Lays the controls out for a client area of width x height (the sizable window).
+  void Relayout(int width, int height);
+
+  const UiTexts& Texts() const { return texts_; }
+  const Text& CurrentFolder() const { return currentFolder_; }
+  SearchControl& Search() { return search_; }
+  SearchFlavour Flavour() const { return flavour_; }
+  // The measuring rule of the layout: the width of a text, and its height.
+  int TextWidthOf(const Text& text);
+  int TextHeightOf(const Text& text);
+  // Replaces the host's file operations (tests).
+  void SetHostFiles(HostFiles files) { files_ = std::move(files); }
+  // Whether the program has run its end sequence.
+  bool Ended() const { return ended_; }
+
+ private:
+  bool IsMac() const { return flavour_ == SearchFlavour::Mac; }
+  bool IsValidDirectory(const Text& text);
+  bool SameDirectory(const Text& input, const Text& row);
+  SearchOptions ReadOptions();
+  std::int64_t SpinValue(int gadget);
+  int PauseGadget() const { return IsMac() ? GadgetMacPause : GadgetPause; }
+  void ShowPauseState();
+  void EndSequence();
+
+  WindowHost& host_;
+  SearchFlavour flavour_;
+  UiTexts texts_;
+  Text currentFolder_;
+  HostFiles files_;
+  ListingSlots slots_;  // for the validity test; a running walk has its own
+  SearchControl search_;
+  bool relayoutQueued_ = false;
+  bool ended_ = false;
+  // Alive while the program is: tasks queued for the window check it.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace vantrel
