@@ -1,0 +1,192 @@
+#include "platform/qt/row_list_qt.hpp"
+
+#include <QItemSelectionModel>
+#include <QMetaObject>
+
+#include "platform/qt/text_qt.hpp"
+#include "ui/window_host.hpp"
+
+namespace vantrel {
+
+RowModel::RowModel(int cellsPerRow, bool checkColumn, QObject* parent)
+    : QAbstractTableModel(parent), cellsPerRow_(cellsPerRow), checkColumn_(checkColumn) {}
+
+int RowModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : Rows(); }
+
+int RowModel::columnCount(const QModelIndex& parent) const {
+  if (parent.isValid()) return 0;
+  // A list without titled columns still shows its first cell.
+  const int cells = titles_.empty() ? 1 : static_cast<int>(titles_.size());
+  return cells + (checkColumn_ ? 1 : 0);
+}
+
+const Text& RowModel::Cell(int row, int cell) const {
+  static const Text kNone;
+  if (cell < 0 || cell >= cellsPerRow_) return kNone;
+  return cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(cellsPerRow_) +
+                static_cast<std::size_t>(cell)];
+}
+
+QVariant RowModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= Rows()) return {};
+  if (checkColumn_ && index.column() == 0) {
+    if (role == Qt::CheckStateRole)
+      return (State(index.row()) & kRowChecked) ? Qt::Checked : Qt::Unchecked;
+    return {};
+  }
+  if (role == Qt::DisplayRole) return ToQString(Cell(index.row(), index.column() - (checkColumn_ ? 1 : 0)));
+  return {};
+}
+
+QVariant RowModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  const int cell = section - (checkColumn_ ? 1 : 0);
+  if (cell < 0 || cell >= static_cast<int>(titles_.size())) return QString();
+  return ToQString(titles_[static_cast<std::size_t>(cell)]);
+}
+
+Qt::ItemFlags RowModel::flags(const QModelIndex& index) const {
+  Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+  if (checkColumn_ && index.column() == 0) f |= Qt::ItemIsUserCheckable;
+  return f;
+}
+
+bool RowModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (!checkColumn_ || index.column() != 0 || role != Qt::CheckStateRole || index.row() >= Rows())
+    return false;
+  const int state = State(index.row());
+  const bool checked = value.value<Qt::CheckState>() == Qt::Checked;
+  SetStateQuietly(index.row(), checked ? (state | kRowChecked) : (state & ~kRowChecked));
+  emit dataChanged(index, index, {Qt::CheckStateRole});
+  emit CheckToggled();
+  return true;
+}
+
+void RowModel::AddColumn(const Text& title) {
+  const int column = columnCount();
+  // The first title names the column that stood untitled.
+  if (titles_.empty()) {
+    titles_.push_back(title);
+    emit headerDataChanged(Qt::Horizontal, column - 1, column - 1);
+    return;
+  }
+  beginInsertColumns({}, column, column);
+  titles_.push_back(title);
+  endInsertColumns();
+}
+
+void RowModel::AppendRows(const std::vector<Text>& cells) {
+  const std::size_t per = static_cast<std::size_t>(cellsPerRow_);
+  const int count = static_cast<int>(cells.size() / per);
+  if (count == 0) return;
+  beginInsertRows({}, Rows(), Rows() + count - 1);
+  cells_.insert(cells_.end(), cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(per * static_cast<std::size_t>(count)));
+  states_.resize(states_.size() + static_cast<std::size_t>(count), 0);
+  endInsertRows();
+}
+
+void RowModel::RemoveRow(int row) {
+  beginRemoveRows({}, row, row);
+  const auto first = cells_.begin() + static_cast<std::ptrdiff_t>(row) * cellsPerRow_;
+  cells_.erase(first, first + cellsPerRow_);
+  states_.erase(states_.begin() + row);
+  endRemoveRows();
+}
+
+void RowModel::Clear() {
+  beginResetModel();
+  cells_.clear();
+  states_.clear();
+  endResetModel();
+}
+
+void RowModel::ShowStates(int first, int last) {
+  if (!checkColumn_ || first > last) return;
+  emit dataChanged(index(first, 0), index(last, 0), {Qt::CheckStateRole});
+}
+
+RowList::RowList(QAbstractItemView* view, RowModel* model) : QObject(view), view_(view), model_(model) {
+  view_->setModel(model_);
+  connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &RowList::TakeUserSelection);
+}
+
+int RowList::State(int row) const {
+  if (row < 0 || row >= model_->Rows()) return 0;
+  return model_->State(row);
+}
+
+void RowList::SetState(int row, int state) {
+  if (row < 0 || row >= model_->Rows()) return;
+  const int before = model_->State(row);
+  state &= kRowHighlighted | kRowChecked;
+  if (before == state) return;
+  model_->SetStateQuietly(row, state);
+  if ((before ^ state) & kRowHighlighted) highlightChanged_ = true;
+  if ((before ^ state) & kRowChecked) {
+    firstChanged_ = firstChanged_ < 0 ? row : std::min(firstChanged_, row);
+    lastChanged_ = std::max(lastChanged_, row);
+  }
+  if (!showScheduled_) {
+    showScheduled_ = true;
+    QMetaObject::invokeMethod(this, &RowList::ShowStates, Qt::QueuedConnection);
+  }
+}
+
+void RowList::AppendRows(const std::vector<Text>& cells) { model_->AppendRows(cells); }
+
+void RowList::RemoveRow(int row) {
+  if (row < 0 || row >= model_->Rows()) return;
+  model_->RemoveRow(row);
+}
+
+void RowList::Clear() {
+  model_->Clear();
+  firstChanged_ = lastChanged_ = -1;
+  highlightChanged_ = false;
+}
+
+void RowList::TakeUserSelection(const QItemSelection& selected, const QItemSelection& deselected) {
+  if (showing_) return;
+  auto mark = [this](const QItemSelection& ranges, bool on) {
+    for (const QItemSelectionRange& range : ranges) {
+      for (int row = range.top(); row <= range.bottom() && row < model_->Rows(); ++row) {
+        const int state = model_->State(row);
+        model_->SetStateQuietly(row, on ? (state | kRowHighlighted) : (state & ~kRowHighlighted));
+      }
+    }
+  };
+  mark(deselected, false);
+  mark(selected, true);
+}
+
+void RowList::ShowStates() {
+  showScheduled_ = false;
+  const int rows = model_->Rows();
+  if (firstChanged_ >= 0 && firstChanged_ < rows)
+    model_->ShowStates(firstChanged_, std::min(lastChanged_, rows - 1));
+  firstChanged_ = lastChanged_ = -1;
+  if (!highlightChanged_) return;
+  highlightChanged_ = false;
+
+  // Whole rows, one range per run of highlighted rows; handing the selection
+  // model ready rows (not the Rows flag) keeps this linear in the rows.
+  QItemSelection selection;
+  const int lastColumn = model_->columnCount() - 1;
+  int runStart = -1;
+  for (int row = 0; row <= rows; ++row) {
+    const bool on = row < rows && (model_->State(row) & kRowHighlighted);
+    if (on && runStart < 0) runStart = row;
+    if (!on && runStart >= 0) {
+      selection.append(QItemSelectionRange(model_->index(runStart, 0), model_->index(row - 1, lastColumn)));
+      runStart = -1;
+    }
+  }
+  showing_ = true;
+  QItemSelectionModel* sm = view_->selectionModel();
+  sm->clearSelection();
+  if (!selection.isEmpty()) sm->select(selection, QItemSelectionModel::Select);
+  showing_ = false;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,41 @@
+#pragma once
+// A text field with up and down arrows. The field takes any text (the program
+// reads and judges it); the arrows step a whole number within 0 to 2147483647,
+// starting from what was typed when that reads as a whole number, and write
+// the new value into the field as plain decimal digits.
+
+#include <QAbstractSpinBox>
+
+#include <cstdint>
+
+namespace vantrel {
+
+class SpinField final : public QAbstractSpinBox {
+  Q_OBJECT
+
+ public:
+  explicit SpinField(QWidget* parent);
+
+  // Sets the arrows' value (cut to the range) and writes it into the field.
+  void SetValue(std::int64_t value);
+  // Replaces the field's text.
+  void SetText(const QString& text);
+  std::int64_t Value() const { return value_; }
+
+ signals:
+  // The user typed into the field or stepped it with the arrows.
+  void Changed();
+
+ protected:
+  void stepBy(int steps) override;
+  StepEnabled stepEnabled() const override;
+  QValidator::State validate(QString& input, int& pos) const override;
+  void fixup(QString& input) const override;
+
+ private:
+  void TakeTypedValue(const QString& text);
+
+  std::int64_t value_ = 0;
+};
+
+}  // namespace vantrel
