@@ -20,11 +20,11 @@ int RowModel::columnCount(const QModelIndex& parent) const {
   return cells + (checkColumn_ ? 1 : 0);
 }
 
-const Text& RowModel::Cell(int row, int cell) const {
-  static const Text kNone;
-  if (cell < 0 || cell >= cellsPerRow_) return kNone;
-  return cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(cellsPerRow_) +
-                static_cast<std::size_t>(cell)];
+TextView RowModel::Cell(int row, int cell) const {
+  if (cell < 0 || cell >= cellsPerRow_) return {};
+  const CellSpan& span = cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(cellsPerRow_) +
+                                static_cast<std::size_t>(cell)];
+  return TextView(pool_.data() + span.start, span.length);
 }
 
 QVariant RowModel::data(const QModelIndex& index, int role) const {
@@ -79,8 +79,16 @@ void RowModel::AppendRows(const std::vector<Text>& cells) {
   const std::size_t per = static_cast<std::size_t>(cellsPerRow_);
   const int count = static_cast<int>(cells.size() / per);
   if (count == 0) return;
+  const std::size_t used = per * static_cast<std::size_t>(count);
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < used; ++i) characters += cells[i].size();
   beginInsertRows({}, Rows(), Rows() + count - 1);
-  cells_.insert(cells_.end(), cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(per * static_cast<std::size_t>(count)));
+  pool_.reserve(pool_.size() + characters);
+  cells_.reserve(cells_.size() + used);
+  for (std::size_t i = 0; i < used; ++i) {
+    cells_.push_back({pool_.size(), cells[i].size()});
+    pool_.insert(pool_.end(), cells[i].begin(), cells[i].end());
+  }
   states_.resize(states_.size() + static_cast<std::size_t>(count), 0);
   endInsertRows();
 }
@@ -95,8 +103,9 @@ void RowModel::RemoveRow(int row) {
 
 void RowModel::Clear() {
   beginResetModel();
-  cells_.clear();
-  states_.clear();
+  pool_ = {};
+  cells_ = {};
+  states_ = {};
   endResetModel();
 }
 

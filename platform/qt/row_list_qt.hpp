@@ -42,7 +42,7 @@ class RowModel final : public QAbstractTableModel {
   bool HasCheckColumn() const { return checkColumn_; }
 
   int Rows() const { return static_cast<int>(states_.size()); }
-  const Text& Cell(int row, int cell) const;
+  TextView Cell(int row, int cell) const;
   int State(int row) const { return states_[static_cast<std::size_t>(row)]; }
   // Sets the bits without telling the view (RowList does, in one go).
   void SetStateQuietly(int row, int state) { states_[static_cast<std::size_t>(row)] = static_cast<std::uint8_t>(state); }
@@ -61,7 +61,15 @@ class RowModel final : public QAbstractTableModel {
   int cellsPerRow_;
   bool checkColumn_;
   std::vector<Text> titles_;
-  std::vector<Text> cells_;
+  // Every cell's characters lie in one pool, so that 100,000 rows are copied in
+  // without an allocation for each cell; a removed row leaves its characters
+  // behind until the list is cleared.
+  struct CellSpan {
+    std::size_t start;
+    std::size_t length;
+  };
+  std::vector<Char> pool_;
+  std::vector<CellSpan> cells_;
   std::vector<std::uint8_t> states_;
 };
 

@@ -9,7 +9,7 @@ namespace {
 
 // Written over the character type, so that only the build's width is compiled.
 template <typename Ch>
-QString Shown(const std::basic_string<Ch>& text) {
+QString Shown(std::basic_string_view<Ch> text) {
   if constexpr (sizeof(Ch) == 2) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
   } else {
@@ -29,7 +29,7 @@ std::basic_string<Ch> Held(const QString& text) {
 
 }  // namespace
 
-QString ToQString(const Text& text) { return Shown(text); }
+QString ToQString(TextView text) { return Shown(text); }
 
 Text FromQString(const QString& text) { return Held<Char>(text); }
 

@@ -10,7 +10,7 @@
 namespace vantrel {
 
 // Returns the text as Qt shows it.
-QString ToQString(const Text& text);
+QString ToQString(TextView text);
 // Returns the text of a control as the program holds it: the UTF-16 units, or
 // the Latin-1 bytes of what was typed (characters beyond Latin-1 become '?').
 Text FromQString(const QString& text);

@@ -377,7 +377,7 @@ int QtWindowHost::RowCount(int gadget) {
 Text QtWindowHost::RowText(int gadget, int row, int column) {
   const Control* c = Find(gadget);
   if (!c || !c->rows || row < 0 || row >= c->rows->Model().Rows()) return {};
-  return c->rows->Model().Cell(row, column);
+  return Text(c->rows->Model().Cell(row, column));
 }
 
 int QtWindowHost::RowState(int gadget, int row) {
