@@ -22,6 +22,7 @@ function(vantrel_add_core WIDTH CHAR)
       ${PROJECT_SOURCE_DIR}/platform/posix/text_posix.cpp
       ${PROJECT_SOURCE_DIR}/platform/posix/listing_posix.cpp
       ${PROJECT_SOURCE_DIR}/platform/posix/file_posix.cpp
+      ${PROJECT_SOURCE_DIR}/platform/posix/delete_posix.cpp
       ${PROJECT_SOURCE_DIR}/platform/posix/digest_openssl.cpp
       ${PROJECT_SOURCE_DIR}/platform/posix/thread_posix.cpp)
     target_link_libraries(${platform} PUBLIC OpenSSL::Crypto Threads::Threads)
