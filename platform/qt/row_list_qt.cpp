@@ -57,8 +57,8 @@ bool RowModel::setData(const QModelIndex& index, const QVariant& value, int role
   const int state = State(index.row());
   const bool checked = value.value<Qt::CheckState>() == Qt::Checked;
   SetStateQuietly(index.row(), checked ? (state | kRowChecked) : (state & ~kRowChecked));
-  emit dataChanged(index, index, {Qt::CheckStateRole});
-  emit CheckToggled();
+  Q_EMIT dataChanged(index, index, {Qt::CheckStateRole});
+  Q_EMIT CheckToggled();
   return true;
 }
 
@@ -67,7 +67,7 @@ void RowModel::AddColumn(const Text& title) {
   // The first title names the column that stood untitled.
   if (titles_.empty()) {
     titles_.push_back(title);
-    emit headerDataChanged(Qt::Horizontal, column - 1, column - 1);
+    Q_EMIT headerDataChanged(Qt::Horizontal, column - 1, column - 1);
     return;
   }
   beginInsertColumns({}, column, column);
@@ -111,7 +111,7 @@ void RowModel::Clear() {
 
 void RowModel::ShowStates(int first, int last) {
   if (!checkColumn_ || first > last) return;
-  emit dataChanged(index(first, 0), index(last, 0), {Qt::CheckStateRole});
+  Q_EMIT dataChanged(index(first, 0), index(last, 0), {Qt::CheckStateRole});
 }
 
 RowList::RowList(QAbstractItemView* view, RowModel* model) : QObject(view), view_(view), model_(model) {

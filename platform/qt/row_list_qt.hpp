@@ -53,7 +53,7 @@ class RowModel final : public QAbstractTableModel {
   // Tells the view that the check marks of rows first to last changed.
   void ShowStates(int first, int last);
 
- signals:
+ Q_SIGNALS:
   // The user checked or unchecked a row.
   void CheckToggled();
 

@@ -18,7 +18,7 @@ SpinField::SpinField(QWidget* parent) : QAbstractSpinBox(parent) {
   setAccelerated(true);
   connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
     TakeTypedValue(text);
-    emit Changed();
+    Q_EMIT Changed();
   });
   SetValue(0);
 }
@@ -50,15 +50,13 @@ void SpinField::TakeTypedValue(const QString& text) {
 void SpinField::stepBy(int steps) {
   TakeTypedValue(text());
   SetValue(value_ + steps);
-  emit Changed();
+  Q_EMIT Changed();
 }
 
 QAbstractSpinBox::StepEnabled SpinField::stepEnabled() const {
-  if (isReadOnly()) return StepNone;
-  StepEnabled enabled = StepNone;
-  if (value_ < kLargest) enabled |= StepUpEnabled;
-  if (value_ > 0) enabled |= StepDownEnabled;
-  return enabled;
+  // Both arrows always answer: at an end of the range a step writes that end
+  // into the field, over whatever was typed.
+  return isReadOnly() ? StepNone : (StepUpEnabled | StepDownEnabled);
 }
 
 QValidator::State SpinField::validate(QString&, int&) const { return QValidator::Acceptable; }

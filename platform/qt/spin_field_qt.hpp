@@ -22,7 +22,7 @@ class SpinField final : public QAbstractSpinBox {
   void SetText(const QString& text);
   std::int64_t Value() const { return value_; }
 
- signals:
+ Q_SIGNALS:
   // The user typed into the field or stepped it with the arrows.
   void Changed();
 

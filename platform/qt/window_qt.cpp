@@ -247,6 +247,7 @@ void QtWindowHost::CreateControl(int gadget, ControlKind kind, Rect place, const
       view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
       view->verticalHeader()->setDefaultSectionSize(QFontMetrics(font_).height() + 4);
       view->horizontalHeader()->setStretchLastSection(false);
+      view->horizontalHeader()->setMinimumSectionSize(kCheckColumnWidth);
       view->horizontalHeader()->setHighlightSections(false);
       view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
       view->setColumnWidth(0, kCheckColumnWidth);

@@ -1,0 +1,464 @@
+// The program in its real Qt window, driven through the widgets: clicks on the
+// buttons and boxes, typing into the fields; the boxes and the folder chooser
+// answered through the window's seam unless a test drives the real ones.
+// Built once per text width (vantrel-mac and vantrel-mac-ascii).
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "engine/file_system.hpp"
+#include "platform/qt/window_qt.hpp"
+#include "tests/support/temp_tree.hpp"
+#include "ui/program.hpp"
+
+namespace vantrel {
+namespace {
+
+using testing::T;
+using testing::TempTree;
+
+Text A(const char* ascii) { return TextFromAscii(ascii); }
+// The Qt window whose end of the program is recorded instead of ending the test.
+class TestHost final : public QtWindowHost {
+ public:
+  TestHost() : QtWindowHost(noArguments, nullptr) {}
+  void EndProgram() override { ended = true; }
+  bool ended = false;
+
+ private:
+  static inline int noArguments = 0;  // the test's application exists already
+};
+
+// The program started up in its window, ready for clicks.
+struct QtApp {
+  QtApp() : program(std::make_unique<Program>(host, SearchFlavour::Mac)) {
+    started = program->StartUp();
+    exposed = QTest::qWaitForWindowExposed(host.Window());
+  }
+  ~QtApp() { program.reset(); }
+
+  template <typename W = QWidget>
+  W* Widget(int gadget) {
+    return qobject_cast<W*>(host.WidgetOf(gadget));
+  }
+  void Click(int gadget) { QTest::mouseClick(host.WidgetOf(gadget), Qt::LeftButton); }
+  void TypeFolder(const std::string& pathBytes) {
+    auto* input = Widget<QLineEdit>(GadgetDirectoryInput);
+    input->setFocus();
+    input->selectAll();
+    QTest::keyClicks(input, QString::fromUtf8(pathBytes.c_str()));
+  }
+  QTabWidget* Panel() { return Widget<QTabWidget>(GadgetPanel); }
+  QTableView* Results() { return Widget<QTableView>(GadgetResults); }
+  Text PauseText() { return host.TextOf(GadgetMacPause); }
+  // Waits for the search to be over (its last window step taken).
+  bool SearchOver(int ms = 30000) {
+    QElapsedTimer t;
+    t.start();
+    while (program->Search().IsAlive() && t.elapsed() < ms) QTest::qWait(10);
+    return !program->Search().IsAlive();
+  }
+
+  TestHost host;
+  std::unique_ptr<Program> program;
+  bool started = false;
+  bool exposed = false;
+};
+
+// Runs fn on the first modal box or dialog that opens, from a timer, while the
+// test's own call sits in the box's loop.
+void OnModal(std::function<void(QWidget*)> fn) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, fn] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      timer->stop();
+      timer->deleteLater();
+      fn(modal);
+    }
+  });
+  timer->start(20);
+}
+
+// A stage hook that holds the worker at the fingerprints until released.
+struct HeldWorker {
+  std::shared_ptr<std::atomic<bool>> reached = std::make_shared<std::atomic<bool>>(false);
+  std::shared_ptr<std::atomic<bool>> release = std::make_shared<std::atomic<bool>>(false);
+  PassIo Io() const {
+    PassIo io = PassIo::Platform();
+    io.stageReached = [reached = reached, release = release](int stage) {
+      if (stage != kStageFingerprints) return;
+      reached->store(true);
+      while (!release->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    return io;
+  }
+};
+
+}  // namespace
+
+class WindowQtTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void WidgetsSitWhereTheLayoutPutsThem();
+  void WholeSearchFindsShowsAndDeletesByteNames();
+  void PauseResumesOnOneButtonAndStopEndsAPausedSearch();
+  void NoDuplicatesBoxIsANoteAndGivesThePanelBack();
+  void HandOverArrivesWithoutAnyFurtherEvent();
+  void BoxesChooserSpinFieldsAndWindowFlags();
+};
+
+void WindowQtTest::WidgetsSitWhereTheLayoutPutsThem() {
+  QtApp app;
+  QVERIFY(app.started);
+  QVERIFY(app.exposed);
+  QWidget* window = app.host.Window();
+  QCOMPARE(window->size(), QSize(800, 600));
+  QCOMPARE(window->minimumSize(), QSize(800, 600));
+  QCOMPARE(window->maximumSize(), QSize(800, 600));
+  QVERIFY(window->windowFlags() & Qt::WindowCloseButtonHint);
+  QVERIFY(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+  QVERIFY(!(window->windowFlags() & Qt::WindowMaximizeButtonHint));
+  QCOMPARE(window->windowTitle(), QStringLiteral(" Vantrel v1.4"));
+  QVERIFY(window->isActiveWindow());
+  QRect centred(QPoint(), window->size());
+  centred.moveCenter(QGuiApplication::primaryScreen()->availableGeometry().center());
+  QCOMPARE(window->pos(), centred.topLeft());
+  QCOMPARE(window->font().family(), QStringLiteral("Verdana"));
+  QCOMPARE(window->font().pointSize(), 10);
+
+  // Positions that do not depend on measured text, read from the widgets.
+  struct Case {
+    int gadget;
+    QRect place;
+    int tab;  // -1: on the window
+  };
+  const Case cases[] = {
+      {GadgetDirectoryInput, {120, 13, 520, 20}, -1},
+      {GadgetBrowse, {650, 13, 120, 20}, -1},
+      {GadgetSearchList, {125, 55, 655, 76}, -1},
+      {GadgetPanel, {10, 153, 780, 383}, -1},
+      {GadgetProgress, {10, 540, 780, 20}, -1},
+      {GadgetStart, {10, 565, 255, 25}, -1},
+      {GadgetMacPause, {272, 565, 255, 25}, -1},
+      {GadgetStop, {535, 565, 255, 25}, -1},
+      {GadgetMinSize, {105, 259, 98, 20}, kOptionsTab},
+      {GadgetMaxSize, {105, 289, 98, 20}, kOptionsTab},
+      {GadgetResults, {3, 5, 770, 310}, kResultsTab},
+      {GadgetSelectAll, {7, 317, 145, 22}, kResultsTab},
+      {GadgetSelectAllButOne, {161, 317, 145, 22}, kResultsTab},
+      {GadgetReverseSelection, {315, 317, 145, 22}, kResultsTab},
+      {GadgetClearList, {469, 317, 145, 22}, kResultsTab},
+      {GadgetDeleteSelected, {621, 317, 145, 22}, kResultsTab},
+  };
+  for (const Case& c : cases) {
+    QWidget* w = app.host.WidgetOf(c.gadget);
+    QVERIFY2(w, qPrintable(QString::number(c.gadget)));
+    QCOMPARE(w->geometry(), c.place);
+    QWidget* container = c.tab < 0 ? window : app.Panel()->widget(c.tab);
+    QVERIFY2(container->isAncestorOf(w), qPrintable(QString::number(c.gadget)));
+  }
+  // A page's controls are placed from the page's own corner.
+  QWidget* page = app.Panel()->widget(kResultsTab);
+  QCOMPARE(app.Results()->mapTo(page, QPoint(0, 0)), QPoint(3, 5));
+
+  // The check boxes and the method label follow the measured widths: the
+  // text's width in the window's font, plus 10, plus 20.
+  const QFontMetrics metrics(QFont(QStringLiteral("Verdana"), 10));
+  auto measured = [&](int gadget) {
+    const QString text = gadget == GadgetMethodLabel ? app.Widget<QLabel>(gadget)->text()
+                                                     : app.Widget<QCheckBox>(gadget)->text();
+    return metrics.horizontalAdvance(text) + 30;
+  };
+  for (int gadget : {GadgetSubdirs, GadgetSizeLimit, GadgetAlwaysOnTop, GadgetHighPriority, GadgetMethodLabel,
+                     GadgetMd5, GadgetCrc32, GadgetSha1, GadgetFileTypes})
+    QCOMPARE(app.host.WidgetOf(gadget)->width(), measured(gadget));
+  auto right = [&](int gadget) { return app.host.WidgetOf(gadget)->geometry().right() + 1; };
+  QCOMPARE(app.host.WidgetOf(GadgetMd5)->x(), right(GadgetMethodLabel) + 10);
+  QCOMPARE(app.host.WidgetOf(GadgetCrc32)->x(), right(GadgetMd5) + 10);
+  QCOMPARE(app.host.WidgetOf(GadgetSha1)->x(), right(GadgetCrc32) + 10);
+  QCOMPARE(app.host.WidgetOf(GadgetFileTypesInput)->x(), right(GadgetFileTypes) + 10);
+
+  // The result list: the check-box column, then columns 0 to 5.
+  const int widths[] = {25, 60, 260, 85, 100, 100, 100};
+  QCOMPARE(app.Results()->model()->columnCount(), 7);
+  for (int column = 0; column < 7; ++column) QCOMPARE(app.Results()->columnWidth(column), widths[column]);
+  QCOMPARE(app.Results()->model()->headerData(4, Qt::Horizontal).toString(), QStringLiteral("MD5"));
+  QCOMPARE(app.Results()->selectionMode(), QAbstractItemView::ExtendedSelection);
+  QCOMPARE(app.Widget<QAbstractItemView>(GadgetSearchList)->selectionMode(), QAbstractItemView::ExtendedSelection);
+
+  // Initial states.
+  QCOMPARE(app.Panel()->currentIndex(), kOptionsTab);
+  QVERIFY(!app.host.WidgetOf(GadgetMinSize)->isEnabled());
+  QVERIFY(!app.host.WidgetOf(GadgetFileTypesInput)->isEnabled());
+  QVERIFY(app.Widget<QCheckBox>(GadgetMd5)->isChecked());
+  QVERIFY(!app.host.WidgetOf(GadgetMd5)->isEnabled());
+  QCOMPARE(app.host.WidgetOf(GadgetMacPause)->toolTip(), QStringLiteral("Pause/Resume searching"));
+}
+
+void WindowQtTest::WholeSearchFindsShowsAndDeletesByteNames() {
+  // "\xff\xfe" is no UTF-8; the decoy's name is what a lossy conversion of that
+  // name would give (two U+FFFD), so deleting it instead would show.
+  TempTree tree({
+      {"a/one.txt", "the same contents"},
+      {"a/two.txt", "the same contents"},
+      {"a/three.txt", "unique"},
+      {"b/\xff\xfe name.txt", "the same contents"},
+      {"b/\xef\xbf\xbd\xef\xbf\xbd name.txt", "a decoy"},
+      {"b/four.dat", "a pair"},
+      {"b/five.dat", "a pair"},
+  });
+  const std::string root = tree.Root().native();
+  QtApp app;
+
+  // Browse, answered through the seam, then Add; then a typed folder and Add.
+  app.host.QueueFolder(T(root + "/a/"));
+  app.Click(GadgetBrowse);
+  QCOMPARE(app.host.TextOf(GadgetDirectoryInput), T(root + "/a/"));
+  app.Click(GadgetAdd);
+  app.TypeFolder(root + "/b");
+  app.Click(GadgetAdd);
+  QCOMPARE(app.host.RowCount(GadgetSearchList), 2);
+  QCOMPARE(app.host.RowText(GadgetSearchList, 1, 0), T(root + "/b"));
+  QVERIFY(app.host.TextOf(GadgetDirectoryInput).empty());
+
+  app.Click(GadgetStart);
+  QTRY_COMPARE_WITH_TIMEOUT(app.host.RowCount(GadgetResults), 5, 30000);
+  QVERIFY(app.SearchOver());
+  QCOMPARE(app.Panel()->currentIndex(), kResultsTab);
+  QVERIFY(app.Panel()->isEnabled());
+
+  // The byte name reads back exactly as the walk found it, and shows as its
+  // bytes in Latin-1 (8-bit) or with replacement glyphs for the odd bytes (16-bit).
+  const Text byteName = T(root + "/b/\xff\xfe name.txt");
+  int byteRow = -1;
+  for (int row = 0; row < app.host.RowCount(GadgetResults); ++row)
+    if (app.host.RowText(GadgetResults, row, 1) == byteName) byteRow = row;
+  QVERIFY(byteRow >= 0);
+  const QString shown = app.Results()->model()->index(byteRow, 2).data().toString();
+  if constexpr (sizeof(Char) == 1)
+    QVERIFY(shown.endsWith(QStringLiteral("/b/\u00ff\u00fe name.txt")));
+  else
+    QVERIFY(shown.endsWith(QStringLiteral("/b/") + QChar(0xDCFF) + QChar(0xDCFE) + QStringLiteral(" name.txt")));
+
+  app.Click(GadgetSelectAllButOne);
+  // The check marks the view shows are the rows' states.
+  for (int row = 0; row < app.host.RowCount(GadgetResults); ++row) {
+    const bool checked = app.host.RowState(GadgetResults, row) & kRowChecked;
+    const bool groupStart = row == 0 || app.host.RowText(GadgetResults, row, 0) != app.host.RowText(GadgetResults, row - 1, 0);
+    QCOMPARE(checked, !groupStart);
+    QCOMPARE(app.Results()->model()->index(row, 0).data(Qt::CheckStateRole).value<Qt::CheckState>(),
+             checked ? Qt::Checked : Qt::Unchecked);
+  }
+  // The byte-named file was found in the later folder, so it is never the kept one.
+  QVERIFY(app.host.RowState(GadgetResults, byteRow) & kRowChecked);
+
+  app.host.QueueAnswer(kAnswerYes);
+  app.Click(GadgetDeleteSelected);
+  QCOMPARE(app.host.Boxes().back().title, A("Delete files?"));
+  QVERIFY(app.host.WidgetOf(GadgetSelectAll)->isEnabled());
+
+  namespace fs = std::filesystem;
+  auto exists = [&](const char* relative) { return fs::exists(tree.Root() / relative); };
+  QVERIFY(exists("a/one.txt") != exists("a/two.txt"));
+  QVERIFY(!exists("b/\xff\xfe name.txt"));
+  QVERIFY(exists("b/\xef\xbf\xbd\xef\xbf\xbd name.txt"));
+  QVERIFY(exists("b/four.dat") != exists("b/five.dat"));
+  QVERIFY(exists("a/three.txt"));
+  // Only the kept copies' rows are left.
+  QCOMPARE(app.host.RowCount(GadgetResults), 2);
+  for (int row = 0; row < 2; ++row)
+    QVERIFY(fs::exists(testing::FsPath(app.host.RowText(GadgetResults, row, 1))));
+}
+
+void WindowQtTest::PauseResumesOnOneButtonAndStopEndsAPausedSearch() {
+  TempTree tree({{"x.bin", "twins"}, {"y.bin", "twins"}});
+  QtApp app;
+  HeldWorker held;
+  app.program->Search().SetPassIo(held.Io());
+
+  // No search: the button does nothing.
+  app.Click(GadgetMacPause);
+  QCOMPARE(app.PauseText(), A("Pause"));
+
+  app.TypeFolder(tree.Root().native());
+  app.Click(GadgetAdd);
+  app.Click(GadgetStart);
+  QTRY_VERIFY_WITH_TIMEOUT(held.reached->load(), 30000);
+  QVERIFY(!app.Panel()->isEnabled());
+
+  app.Click(GadgetMacPause);
+  QCOMPARE(app.PauseText(), A("Resume"));
+  QVERIFY(app.program->Search().SearchPaused());
+  app.Click(GadgetMacPause);
+  QCOMPARE(app.PauseText(), A("Pause"));
+  QVERIFY(!app.program->Search().SearchPaused());
+  app.Click(GadgetMacPause);
+  QCOMPARE(app.PauseText(), A("Resume"));
+
+  // Let go of the worker: paused, it reads nothing more and shows nothing.
+  held.release->store(true);
+  QTest::qWait(300);
+  QCOMPARE(app.host.RowCount(GadgetResults), 0);
+  QVERIFY(app.program->Search().IsAlive());
+
+  app.Click(GadgetStop);
+  QCOMPARE(app.PauseText(), A("Pause"));
+  QVERIFY(!app.program->Search().IsAlive());
+  QVERIFY(app.Panel()->isEnabled());
+  QTest::qWait(300);
+  QCOMPARE(app.host.RowCount(GadgetResults), 0);
+  QVERIFY(app.host.Boxes().empty());
+}
+
+void WindowQtTest::NoDuplicatesBoxIsANoteAndGivesThePanelBack() {
+  TempTree tree({{"p.txt", "one"}, {"q.txt", "two"}});
+  QtApp app;
+  app.TypeFolder(tree.Root().native());
+  app.Click(GadgetAdd);
+
+  // The real box, answered by a click on its one button.
+  QString windowTitle, headline, message;
+  int buttons = 0;
+  OnModal([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    if (!box) return;
+    windowTitle = box->windowTitle();
+    headline = box->text();
+    message = box->informativeText();
+    buttons = static_cast<int>(box->buttons().size());
+    QTest::mouseClick(box->buttons().first(), Qt::LeftButton);
+  });
+  app.Click(GadgetStart);
+  QTRY_COMPARE_WITH_TIMEOUT(static_cast<int>(app.host.Boxes().size()), 1, 30000);
+  QVERIFY(app.SearchOver());
+  QCOMPARE(windowTitle, QStringLiteral("Information"));
+  QCOMPARE(headline, QStringLiteral("Information"));
+  QCOMPARE(message, QStringLiteral("No duplicates found."));
+  QCOMPARE(buttons, 1);
+  QCOMPARE(app.host.Boxes()[0].answer, kAnswerOk);
+  QVERIFY(app.Panel()->isEnabled());
+  QCOMPARE(app.Panel()->currentIndex(), kOptionsTab);
+  QCOMPARE(app.host.RowCount(GadgetResults), 0);
+}
+
+void WindowQtTest::HandOverArrivesWithoutAnyFurtherEvent() {
+  TempTree tree({{"m.txt", "copy"}, {"n.txt", "copy"}});
+  QtApp app;
+  app.TypeFolder(tree.Root().native());
+  app.Click(GadgetAdd);
+
+  // The loop below ends when the rows arrive, or fails after 20 s: only the
+  // worker's queued calls can wake it before then.
+  QEventLoop loop;
+  bool rowsArrived = false;
+  QObject::connect(app.Results()->model(), &QAbstractItemModel::rowsInserted, &loop, [&] {
+    rowsArrived = true;
+    loop.quit();
+  });
+  QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+  QElapsedTimer elapsed;
+  elapsed.start();
+  app.Click(GadgetStart);
+  if (!rowsArrived) loop.exec();
+  QVERIFY(rowsArrived);
+  QVERIFY(elapsed.elapsed() < 20000);
+  QCOMPARE(app.host.RowCount(GadgetResults), 2);
+  QVERIFY(app.SearchOver());
+}
+
+void WindowQtTest::BoxesChooserSpinFieldsAndWindowFlags() {
+  QtApp app;
+  TestHost& host = app.host;
+
+  // Questions: Yes is the default (Return), No answers 7; other boxes answer 1.
+  OnModal([](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
+  QCOMPARE(host.Ask(BoxKind::Question, A("Delete files?"), A("Delete selected files from disk?")), kAnswerYes);
+  OnModal([](QWidget* box) {
+    QTest::mouseClick(qobject_cast<QMessageBox*>(box)->button(QMessageBox::No), Qt::LeftButton);
+  });
+  QCOMPARE(host.Ask(BoxKind::Question, A("t"), A("m")), kAnswerNo);
+  OnModal([](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
+  QCOMPARE(host.Ask(BoxKind::Error, A("Error!"), A("The selected directory is not valid.")), kAnswerOk);
+
+  // The folder chooser: the chosen folder's bytes (UTF-8 here, also for the
+  // 8-bit program) with one trailing "/", and "/" for the root.
+  TempTree tree({{"b\xc3\xbcro/", ""}});
+  const std::string chosen = tree.Root().native() + "/b\xc3\xbcro";
+  for (const std::string& folder : {chosen, std::string("/")}) {
+    OnModal([folder](QWidget* modal) {
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
+      dialog->setDirectory(QString::fromUtf8(folder.c_str()));
+      dialog->selectFile(QString::fromUtf8(folder.c_str()));
+      static_cast<QDialog*>(dialog)->accept();
+    });
+    QCOMPARE(host.ChooseFolder(A("Please select a directory"), A("/")), T(folder == "/" ? "/" : folder + "/"));
+  }
+  OnModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+  QVERIFY(host.ChooseFolder({}, {}).empty());
+
+  // Spin fields: typed text goes in as typed; the arrows step from a typed
+  // number and write decimal digits; the range ends at 0 and 2147483647. The
+  // minimum's changes reach the program (the maximum follows it).
+  app.Click(GadgetSizeLimit);
+  QVERIFY(host.WidgetOf(GadgetMinSize)->isEnabled());
+  auto* minSize = host.WidgetOf(GadgetMinSize);
+  auto type = [&](const char* text) {
+    minSize->setFocus();
+    QTest::keyClick(minSize, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(minSize, QString::fromLatin1(text));
+  };
+  type("500");
+  QCOMPARE(host.TextOf(GadgetMaxSize), A("500"));
+  QTest::keyClick(minSize, Qt::Key_Up);
+  QCOMPARE(host.TextOf(GadgetMinSize), A("501"));
+  QCOMPARE(host.TextOf(GadgetMaxSize), A("501"));
+  type("ab");
+  QCOMPARE(host.TextOf(GadgetMinSize), A("ab"));
+  QTest::keyClick(minSize, Qt::Key_Up);
+  QCOMPARE(host.TextOf(GadgetMinSize), A("502"));
+  type("99999999999");
+  QTest::keyClick(minSize, Qt::Key_Up);
+  QCOMPARE(host.TextOf(GadgetMinSize), A("2147483647"));
+  type("-4");
+  QTest::keyClick(minSize, Qt::Key_Down);
+  QCOMPARE(host.TextOf(GadgetMinSize), A("0"));
+
+  // Always on top, and back; the window stays shown.
+  app.Click(GadgetAlwaysOnTop);
+  QVERIFY(host.Window()->windowFlags() & Qt::WindowStaysOnTopHint);
+  QVERIFY(host.Window()->isVisible());
+  app.Click(GadgetAlwaysOnTop);
+  QVERIFY(!(host.Window()->windowFlags() & Qt::WindowStaysOnTopHint));
+  QVERIFY(host.Window()->isVisible());
+
+  // Closing the window ends the program.
+  host.Window()->close();
+  QVERIFY(host.ended);
+}
+
+}  // namespace vantrel
+
+QTEST_MAIN(vantrel::WindowQtTest)
+#include "window_qt_test.moc"
