@@ -38,6 +38,7 @@ Text FromCaption(QString caption) { return FromQString(caption.replace(QStringLi
 
 constexpr int kResultCells = 6;
 constexpr int kCheckColumnWidth = 25;
+constexpr int kAlertMessageWidth = 300;
 
 }  // namespace
 
@@ -429,6 +430,10 @@ int QtWindowHost::ShowBox(BoxKind kind, const Text& title, const Text& text) {
   box.setWindowTitle(ToQString(title));
   box.setText(ToQString(title));
   box.setInformativeText(ToQString(text));
+  // Qt sizes a box by its headline and would wrap a longer message after a
+  // few words; an alert gives its message room to read in one or two lines.
+  if (auto* message = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+    message->setMinimumWidth(kAlertMessageWidth);
   const QIcon icon = QApplication::windowIcon();
   if (icon.isNull()) {
     box.setIcon(QMessageBox::Information);
