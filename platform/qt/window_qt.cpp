@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -66,7 +67,9 @@ class QtWindowHost::MainWindow final : public QWidget {
 
 QtWindowHost::QtWindowHost(int& argc, char** argv) {
   if (!QApplication::instance()) ownApp_ = std::make_unique<QApplication>(argc, argv);
-  if (QApplication::windowIcon().isNull()) QApplication::setWindowIcon(QIcon(QStringLiteral(":/vantrel/vantrel.png")));
+  // The programs carry their icon as a resource; the tests have none.
+  const QString icon = QStringLiteral(":/vantrel/vantrel.png");
+  if (QFile::exists(icon)) QApplication::setWindowIcon(QIcon(icon));
 }
 
 QtWindowHost::~QtWindowHost() {

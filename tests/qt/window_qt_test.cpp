@@ -409,8 +409,8 @@ void WindowQtTest::BoxesChooserSpinFieldsAndWindowFlags() {
   for (const std::string& folder : {chosen, std::string("/")}) {
     OnModal([folder](QWidget* modal) {
       auto* dialog = qobject_cast<QFileDialog*>(modal);
+      // Opened in the folder with nothing picked inside, the chooser gives that folder.
       dialog->setDirectory(QString::fromUtf8(folder.c_str()));
-      dialog->selectFile(QString::fromUtf8(folder.c_str()));
       static_cast<QDialog*>(dialog)->accept();
     });
     QCOMPARE(host.ChooseFolder(A("Please select a directory"), A("/")), T(folder == "/" ? "/" : folder + "/"));
