@@ -22,6 +22,7 @@ function(vantrel_add_core WIDTH CHAR)
       ${PROJECT_SOURCE_DIR}/platform/posix/text_posix.cpp
       ${PROJECT_SOURCE_DIR}/platform/posix/listing_posix.cpp
       ${PROJECT_SOURCE_DIR}/platform/posix/file_posix.cpp
+      ${PROJECT_SOURCE_DIR}/platform/posix/delete_posix.cpp
       ${PROJECT_SOURCE_DIR}/platform/posix/digest_openssl.cpp
       ${PROJECT_SOURCE_DIR}/platform/posix/thread_posix.cpp)
     target_link_libraries(${platform} PUBLIC OpenSSL::Crypto Threads::Threads)
@@ -52,4 +53,19 @@ function(vantrel_add_core WIDTH CHAR)
     ${PROJECT_SOURCE_DIR}/engine/search_control.cpp)
   target_link_libraries(${engine} PUBLIC ${platform} ZLIB::ZLIB)
   target_compile_options(${engine} PRIVATE ${VANTREL_WARNINGS})
+
+  # The program itself: start-up, layout, dispatch and commands. No toolkit or
+  # OS header: it reaches the window through WindowHost alone.
+  set(ui vantrel_ui${WIDTH})
+  add_library(${ui} STATIC
+    ${PROJECT_SOURCE_DIR}/ui/ui_texts.cpp
+    ${PROJECT_SOURCE_DIR}/ui/window_host.cpp
+    ${PROJECT_SOURCE_DIR}/ui/layout.cpp
+    ${PROJECT_SOURCE_DIR}/ui/program.cpp
+    ${PROJECT_SOURCE_DIR}/ui/commands_search_list.cpp
+    ${PROJECT_SOURCE_DIR}/ui/commands_search.cpp
+    ${PROJECT_SOURCE_DIR}/ui/commands_results.cpp
+    ${PROJECT_SOURCE_DIR}/ui/delete_check.cpp)
+  target_link_libraries(${ui} PUBLIC ${engine})
+  target_compile_options(${ui} PRIVATE ${VANTREL_WARNINGS})
 endfunction()

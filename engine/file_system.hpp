@@ -129,4 +129,9 @@ struct FileProbe {
 };
 FileProbe ProbeFile(const Text& path);
 
+// Deletes the file for good (no recycle bin); true on success. A link is removed, never its target.
+bool DeleteFileAt(const Text& path);
+// The host's short form of a path (Windows: GetShortPathNameW into 1024 characters; empty when the path does not exist). POSIX hosts return the path unchanged.
+Text ShortPathOf(const Text& path);
+
 }  // namespace vantrel

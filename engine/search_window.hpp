@@ -22,10 +22,11 @@ class SearchWindow {
 
   // Sets the progress bar (0 to 100).
   virtual void SetProgress(int value) = 0;
-  // Inserts a result row at position with groupText in column 0.
-  virtual void InsertResultRow(int position, const Text& groupText) = 0;
-  // Sets the text of one cell of the result list (columns 1 to 5).
-  virtual void SetResultText(int row, int column, const Text& text) = 0;
+  // Inserts a result row at position with groupText in column 0 (used by the
+  // default InsertResultRows only).
+  virtual void InsertResultRow(int /*position*/, const Text& /*groupText*/) {}
+  // Sets the text of one cell of the result list, columns 1 to 5 (likewise).
+  virtual void SetResultText(int /*row*/, int /*column*/, const Text& /*text*/) {}
   // Appends result rows to the (empty) result list: six cells a row, in column
   // order. The window layers take them in one go; the default adds them a cell
   // at a time.

@@ -45,8 +45,6 @@ class Program final : public SearchWindow, public WindowEvents {
   // SearchWindow: what the search shows, on the window's thread.
   void PostToWindow(std::function<void()> task) override;
   void SetProgress(int value) override;
-  void InsertResultRow(int position, const Text& groupText) override;
-  void SetResultText(int row, int column, const Text& text) override;
   void InsertResultRows(const ResultRowList& cells) override;
   void SetPanelEnabled(bool enabled) override;
   void SelectPanelTab(int tab) override;
@@ -69,6 +67,8 @@ class Program final : public SearchWindow, public WindowEvents {
   void ReverseSelection();
   void ClearList();
   void DeleteSelectedFiles();
+  // The Mac programs' delete question: 6 for Yes, 7 for No.
+  int ConfirmDeleteFiles();
 
   // Lays the controls out for a client area of width x height (the sizable window).
   void Relayout(int width, int height);
@@ -101,11 +101,12 @@ class Program final : public SearchWindow, public WindowEvents {
   Text currentFolder_;
   HostFiles files_;
   ListingSlots slots_;  // for the validity test; a running walk has its own
+  // Lives as long as the program: queued tasks that outlive it do nothing.
+  // Declared before search_, so the worker may read it until it has ended.
+  const std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   SearchControl search_;
   bool relayoutQueued_ = false;
   bool ended_ = false;
-  // Alive while the program is: tasks queued for the window check it.
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace vantrel

@@ -1,34 +1,61 @@
 // MD5 and SHA-1 through Windows CNG (bcrypt). Opening an algorithm provider is
-// slow compared with hashing a small file, so each provider is opened once and
+// slow compared with hashing a small file, so each provider, once open, is
 // kept for the life of the process; CNG lets several threads make hash objects
-// from one provider at once.
+// from one provider at once. An open that failed is not kept: the next Digest
+// tries again, so one failure costs one file its fingerprint, not every file.
 // Every hash object gets its own buffer of the size the provider asks for.
 
 #include <windows.h>
 #include <bcrypt.h>
 
+#include <atomic>
+#include <mutex>
 #include <vector>
 
 #include "engine/digest.hpp"
+#include "platform/win32/digest_cng_win32.hpp"
 
 namespace vantrel {
 namespace {
 
 bool Succeeded(NTSTATUS status) { return status >= 0; }
 
-// Returns the shared provider of the algorithm, null when CNG does not offer it.
+long SystemProviderOpener(void** provider, const wchar_t* algorithm) {
+  return BCryptOpenAlgorithmProvider(provider, algorithm, nullptr, 0);
+}
+
+std::atomic<ProviderOpener> providerOpener{SystemProviderOpener};
+
+// The open providers, by DigestKind; null until an open succeeds. Opening is
+// serialised so that two threads never both open and one leaks its handle.
+std::atomic<BCRYPT_ALG_HANDLE> providers[2];
+std::mutex openingProviders;
+
+// Returns the shared provider of the algorithm, null when CNG would not open it now.
 BCRYPT_ALG_HANDLE ProviderFor(DigestKind kind) {
-  auto open = [](LPCWSTR algorithm) {
-    BCRYPT_ALG_HANDLE h = nullptr;
-    if (!Succeeded(BCryptOpenAlgorithmProvider(&h, algorithm, nullptr, 0))) h = nullptr;
-    return h;
-  };
-  static const BCRYPT_ALG_HANDLE md5 = open(BCRYPT_MD5_ALGORITHM);
-  static const BCRYPT_ALG_HANDLE sha1 = open(BCRYPT_SHA1_ALGORITHM);
-  return kind == DigestKind::Md5 ? md5 : sha1;
+  std::atomic<BCRYPT_ALG_HANDLE>& slot = providers[kind == DigestKind::Md5 ? 0 : 1];
+  if (BCRYPT_ALG_HANDLE open = slot.load(std::memory_order_acquire)) return open;
+  std::lock_guard<std::mutex> lock(openingProviders);
+  if (BCRYPT_ALG_HANDLE open = slot.load(std::memory_order_acquire)) return open;
+  void* h = nullptr;
+  const wchar_t* algorithm = kind == DigestKind::Md5 ? BCRYPT_MD5_ALGORITHM : BCRYPT_SHA1_ALGORITHM;
+  if (!Succeeded(providerOpener.load()(&h, algorithm)) || !h) return nullptr;
+  slot.store(h, std::memory_order_release);
+  return h;
 }
 
 }  // namespace
+
+void SetProviderOpenerForTesting(ProviderOpener opener) {
+  providerOpener.store(opener ? opener : SystemProviderOpener);
+}
+
+void ForgetProvidersForTesting() {
+  std::lock_guard<std::mutex> lock(openingProviders);
+  for (auto& slot : providers) {
+    if (BCRYPT_ALG_HANDLE h = slot.exchange(nullptr)) BCryptCloseAlgorithmProvider(h, 0);
+  }
+}
 
 struct Digest::State {
   BCRYPT_HASH_HANDLE hash = nullptr;

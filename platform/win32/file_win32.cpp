@@ -1,23 +1,90 @@
-// File checks and reading on Win32. The readability probe and the reader open a
-// file as the fingerprints read it: GENERIC_READ and sharing reads only, so a
-// file another program is still writing is refused rather than read half
-// written. Only disk files count: a name such as "con" or "nul" in a searched
-// directory opens a device on Windows, and reading the console would wait for
-// input forever. Sizes come from the directory entry and never open the file.
+// File checks, reading and deleting on Win32. The readability probe and the
+// reader open a file as the fingerprints read it: GENERIC_READ and sharing
+// reads only, so a file another program is still writing is refused rather
+// than read half written. Only disk files count: a device opened by mistake
+// (reading the console would wait for input forever) is refused. Sizes come
+// from the directory entry and never open the file.
+//
+// Every call takes the "\\?\" form of the path (path_win32.hpp), so a name
+// ending in "." or " " is that file and never its trimmed namesake, and every
+// call applies the same limit: a path text over kPathLimit characters is no
+// file, whether Windows or Wine would have opened it or not.
+//
+// A file's identity is its volume serial number and its 128-bit file id where
+// the system has FILE_ID_INFO, else the 64-bit index. An id of 0 or of all ones
+// is no id: some volumes report it for every file, and trusting it would make
+// a whole volume one file.
 
 #include <windows.h>
 
+#include <atomic>
+#include <cstring>
+
 #include "engine/file_system.hpp"
+#include "platform/win32/file_id_win32.hpp"
+#include "platform/win32/path_win32.hpp"
 
 namespace vantrel {
 namespace {
 
-// Paths longer than this are no files as far as the size test is concerned.
-constexpr std::size_t kPathLimit = MAX_PATH;
+// FILE_ID_INFO and its class number, from the Windows 8 headers (the build
+// targets Windows 7, where the query fails and the 64-bit index serves).
+struct FileIdInfo {
+  ULONGLONG volumeSerialNumber;
+  BYTE fileId[16];
+};
+constexpr auto kFileIdInfoClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
+
+bool SystemFileIdQuery(void* handle, FileId128& out) {
+  FileIdInfo info;
+  if (!GetFileInformationByHandleEx(static_cast<HANDLE>(handle), kFileIdInfoClass, &info,
+                                    sizeof info))
+    return false;
+  out.volume = info.volumeSerialNumber;
+  std::memcpy(out.id, info.fileId, sizeof out.id);
+  return true;
+}
+
+std::atomic<FileIdQuery> fileIdQuery{SystemFileIdQuery};
+
+bool IsUsableId(const std::uint8_t* id, std::size_t size) {
+  bool allZero = true;
+  bool allOnes = true;
+  for (std::size_t i = 0; i < size; ++i) {
+    allZero = allZero && id[i] == 0;
+    allOnes = allOnes && id[i] == 0xFF;
+  }
+  return !allZero && !allOnes;
+}
+
+// The identity of an open file; info, when given, is its 64-bit fallback
+// already read.
+FileIdentity IdentityOfHandle(HANDLE h, const BY_HANDLE_FILE_INFORMATION* info) {
+  FileId128 wide;
+  if (fileIdQuery.load()(h, wide)) {
+    if (!IsUsableId(wide.id, sizeof wide.id)) return {};
+    FileIdentity id{true, wide.volume, 0, 0};
+    std::memcpy(&id.index, wide.id, 8);
+    std::memcpy(&id.indexHigh, wide.id + 8, 8);
+    return id;
+  }
+  BY_HANDLE_FILE_INFORMATION own;
+  if (!info) {
+    if (!GetFileInformationByHandle(h, &own)) return {};
+    info = &own;
+  }
+  std::uint8_t index[8];
+  std::memcpy(index, &info->nFileIndexLow, 4);
+  std::memcpy(index + 4, &info->nFileIndexHigh, 4);
+  if (!IsUsableId(index, sizeof index)) return {};
+  return {true, info->dwVolumeSerialNumber,
+          (static_cast<std::uint64_t>(info->nFileIndexHigh) << 32) | info->nFileIndexLow, 0};
+}
 
 HANDLE OpenDiskFileForReading(const Text& path) {
-  if (path.empty()) return INVALID_HANDLE_VALUE;
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  Text target = ExtendedPathOf(path);
+  if (target.empty()) return INVALID_HANDLE_VALUE;
+  HANDLE h = CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return h;
   if (GetFileType(h) != FILE_TYPE_DISK) {
@@ -29,12 +96,24 @@ HANDLE OpenDiskFileForReading(const Text& path) {
 
 bool IsBackslash(wchar_t c) { return c == L'\\'; }
 
-FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
-  return {true, info.dwVolumeSerialNumber,
-          (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+// The length of the root of a "\\?\" path, separator included: 7 for
+// "\\?\C:\", up to the share's separator for "\\?\UNC\server\share\"; the
+// whole text for any other form, which is then taken as it is.
+std::size_t RootLengthOf(const Text& extended) {
+  if (extended.size() >= 7 && extended[5] == L':') return 7;
+  if (extended.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+    std::size_t server = extended.find(L'\\', 8);
+    std::size_t share = server == Text::npos ? Text::npos : extended.find(L'\\', server + 1);
+    return share == Text::npos ? extended.size() : share + 1;
+  }
+  return extended.size();
 }
 
 }  // namespace
+
+void SetFileIdQueryForTesting(FileIdQuery query) {
+  fileIdQuery.store(query ? query : SystemFileIdQuery);
+}
 
 int CanOpenFile(const Text& path) {
   HANDLE h = OpenDiskFileForReading(path);
@@ -53,13 +132,15 @@ std::int64_t FileSizeOf(const Text& path) {
 
   Text stripped = path;
   while (!stripped.empty() && IsBackslash(stripped.back())) stripped.pop_back();
+  Text target = ExtendedPathOf(stripped);
   WIN32_FIND_DATAW data;
-  HANDLE find = stripped.empty() ? INVALID_HANDLE_VALUE : FindFirstFileW(stripped.c_str(), &data);
+  HANDLE find = target.empty() ? INVALID_HANDLE_VALUE : FindFirstFileW(target.c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) {
     // A share root ("\\server\share") has no directory entry of its own, yet
     // it is a directory.
     if (path.size() >= 2 && IsBackslash(path[0]) && IsBackslash(path[1])) {
-      DWORD attributes = GetFileAttributesW(path.c_str());
+      Text whole = ExtendedPathOf(path);
+      DWORD attributes = whole.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(whole.c_str());
       if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return -2;
     }
     return -1;
@@ -72,22 +153,44 @@ std::int64_t FileSizeOf(const Text& path) {
 
 std::uint32_t FileAttributesOf(const Text& path) {
   // INVALID_FILE_ATTRIBUTES is all bits set: an unreadable file is hidden and system.
-  return path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
+  Text target = ExtendedPathOf(path);
+  return target.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(target.c_str());
 }
 
 FileIdentity FileIdentityOf(const Text& path) {
-  if (path.empty()) return {};
+  Text target = ExtendedPathOf(path);
+  // A directory opens by its name without the separator the walk gives it; a
+  // root ("\\?\C:\", "\\?\UNC\server\share\") keeps its own.
+  std::size_t keep = RootLengthOf(target);
+  while (target.size() > keep && IsBackslash(target.back())) target.pop_back();
+  if (target.empty()) return {};
   // Attributes only, sharing everything: taking an identity must never lock a
-  // file out of anyone else, and backup semantics let directories open too.
-  HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+  // file out of anyone else. Backup semantics let directories open too, and
+  // a junction or directory link is followed: the directory it reaches is the
+  // one the walk would list.
+  HANDLE h = CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return {};
-  BY_HANDLE_FILE_INFORMATION info;
-  BOOL ok = GetFileInformationByHandle(h, &info);
+  FileIdentity id = IdentityOfHandle(h, nullptr);
   CloseHandle(h);
-  if (!ok) return {};
-  return IdentityOf(info);
+  return id;
+}
+
+bool DeleteFileAt(const Text& path) {
+  Text target = ExtendedPathOf(path);
+  return !target.empty() && DeleteFileW(target.c_str());
+}
+
+Text ShortPathOf(const Text& path) {
+  Text target = ExtendedPathOf(path);
+  if (target.empty()) return Text();
+  wchar_t buffer[1024];
+  DWORD length = GetShortPathNameW(target.c_str(), buffer, 1024);
+  if (length == 0 || length >= 1024) return Text();
+  Text shortPath(buffer, length);
+  // The caller gets the form it gave: "\\?\" only when it asked with it.
+  return target == path ? shortPath : PlainPathOf(shortPath);
 }
 
 FileReader::~FileReader() { Close(); }
@@ -101,10 +204,11 @@ bool FileReader::Open(const Text& path) {
   if (GetFileInformationByHandle(h, &info)) {
     size_ = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) |
                                       info.nFileSizeLow);
-    identity_ = IdentityOf(info);
+    identity_ = IdentityOfHandle(h, &info);
   } else {
     LARGE_INTEGER size;
     size_ = GetFileSizeEx(h, &size) ? size.QuadPart : -1;
+    identity_ = IdentityOfHandle(h, nullptr);
   }
   return true;
 }

@@ -1,19 +1,16 @@
 // Directory listings on Win32 with FindFirstFileW/FindNextFileW. The open itself
 // already yields the first entry, so a slot keeps it until the first
 // NextListingEntry hands it out. A directory that matches nothing leaves the slot
-// open with no handle: it is a listing, just an empty one.
+// open with no handle: it is a listing, just an empty one. The search text
+// (directory, separator and pattern) may be at most kPathLimit characters long;
+// the system gets its "\\?\" form.
 
 #include <windows.h>
 
 #include "engine/file_system.hpp"
+#include "platform/win32/path_win32.hpp"
 
 namespace vantrel {
-namespace {
-
-// The search text (directory, separator and pattern) may not be longer than this.
-constexpr std::size_t kPathLimit = MAX_PATH;
-
-}  // namespace
 
 struct ListingSlots::Slot {
   bool open = false;
@@ -35,8 +32,11 @@ bool ListingSlots::OpenListing(int slot, const Text& directory, const Text& patt
   search += pattern.empty() ? Text(L"*.*") : pattern;
   if (search.size() > kPathLimit) return false;
 
+  Text target = ExtendedPathOf(search);
+  if (target.empty()) return false;
+
   Slot& s = EnsureSlot(slot);
-  HANDLE find = FindFirstFileW(search.c_str(), &s.data);
+  HANDLE find = FindFirstFileW(target.c_str(), &s.data);
   if (find == INVALID_HANDLE_VALUE) {
     if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
     s.open = true;

@@ -144,5 +144,25 @@ TEST(PosixUnprivileged, UnreadableFilesAndDirectories) {
   EXPECT_EQ(Sorted(RelativeTo(tree.RootText(), WalkTree(tree))), Sorted({"locked.txt", "open.txt"}));
 }
 
+TEST(PosixDelete, RemovesAFileOrALinkButNeverALinksTargetNorADirectory) {
+  TempTree tree({{"plain", "1"}, {"target", "2"}, {"dir/", ""}});
+  fs::create_symlink(tree.Root() / "target", tree.Root() / "link");
+  fs::create_directory_symlink(tree.Root() / "dir", tree.Root() / "dir-link");
+  struct Case {
+    const char* name;
+    bool deleted;
+  } cases[] = {{"plain", true}, {"link", true}, {"dir-link", true}, {"dir", false}, {"missing", false}};
+  for (const auto& c : cases) EXPECT_EQ(DeleteFileAt(tree.PathOf(c.name)), c.deleted) << c.name;
+  EXPECT_EQ(Sorted(RelativeTo(tree.RootText(), WalkTree(tree))), Sorted({"target"}));
+  EXPECT_EQ(Md5FileText(tree.PathOf("target")), T("c81e728d9d4c2f636f067f89cc14862c"));
+  EXPECT_TRUE(fs::is_directory(tree.Root() / "dir"));
+}
+
+TEST(PosixShortPath, APathIsItsOwnShortForm) {
+  TempTree tree({{"a long directory name/", ""}});
+  for (const Text& path : {tree.PathOf("a long directory name"), tree.PathOf("missing"), Text()})
+    EXPECT_EQ(ShortPathOf(path), path) << Bytes(path);
+}
+
 }  // namespace
 }  // namespace vantrel

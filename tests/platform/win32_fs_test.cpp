@@ -1,16 +1,23 @@
 // The Win32 file system layer with real trees under Wine: hidden and system
 // bits, the 260-character limit, drives, share modes, non-ASCII and case-only
-// names, hard links.
+// names and names ending in a dot or space, hard links, directory links, file
+// ids, deleting, short paths and the CNG providers.
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
+#include <filesystem>
 
 #include "engine/directory_walk.hpp"
 #include "engine/file_system.hpp"
 #include "engine/fingerprint.hpp"
+#include "platform/win32/digest_cng_win32.hpp"
+#include "platform/win32/file_id_win32.hpp"
+#include "platform/win32/path_win32.hpp"
 #include "tests/support/temp_tree.hpp"
+#include "tests/support/wine_host_win32.hpp"
 
 namespace vantrel {
 namespace {
@@ -21,6 +28,9 @@ using testing::Sorted;
 using testing::WalkTree;
 using testing::T;
 using testing::TempTree;
+using testing::HostLinks;
+using testing::RenameByHost;
+using testing::UnderWine;
 
 // Closes a handle the test opened when the case ends, however it ends.
 struct Handle {
@@ -281,35 +291,11 @@ TEST(Win32Names, NonAsciiNamesAreFoundAndRead) {
   EXPECT_EQ(tree.PathOf(cases[0].name).substr(tree.RootText().size()), L"Gr\u00f6\u00dfe.txt");
 }
 
-// Wine runs this program as a Linux process, and its own name lookup ignores
-// case even with POSIX semantics. So a second name that differs from an
-// existing one only in case is made the host's way: the kernel's rename(2) on
-// the host's paths. Returns false when not under Wine or the rename failed.
-bool RenameByHost(const Text& from, const Text& directory, const std::string& newName) {
-  FARPROC exported = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
-  if (!exported) return false;
-  auto unixName = reinterpret_cast<char*(CDECL*)(LPCWSTR)>(reinterpret_cast<void (*)()>(exported));
-  auto unixPath = [&](const Text& path) {
-    char* name = unixName(path.c_str());
-    std::string out = name ? name : "";
-    HeapFree(GetProcessHeap(), 0, name);
-    return out;
-  };
-  std::string source = unixPath(from);
-  std::string target = unixPath(directory);
-  if (source.empty() || target.empty()) return false;
-  target += "/" + newName;
-  long result = 82;  // x86-64 Linux: rename
-  asm volatile("syscall"
-               : "+a"(result)
-               : "D"(source.c_str()), "S"(target.c_str())
-               : "rcx", "r11", "memory");
-  return result == 0;
-}
-
+// Wine's own name lookup ignores case even with POSIX semantics, so a second
+// name that differs from an existing one only in case is made the host's way.
 TEST(Win32Names, NamesThatDifferOnlyInCaseAreTwoFiles) {
   TempTree tree({{"Name.txt", "upper"}, {"staged", "lower!"}});
-  if (!GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"))
+  if (!UnderWine())
     GTEST_SKIP() << "not under Wine: no host rename to make a second name differing in case";
   ASSERT_TRUE(RenameByHost(tree.PathOf("staged"), tree.PathOf(""), "name.txt"));
   ScanList found = WalkTree(tree);
@@ -324,6 +310,294 @@ TEST(Win32Names, NamesThatDifferOnlyInCaseAreTwoFiles) {
         << names[i];
   }
   EXPECT_NE(FileIdentityOf(found[0]), FileIdentityOf(found[1]));
+}
+
+// Writes a file through its "\\?\" form: the only way Win32 makes a name that
+// ends in a dot or a space.
+bool WriteExactly(const Text& path, const std::string& contents) {
+  Handle h{CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL, nullptr)};
+  DWORD written = 0;
+  return h.h != INVALID_HANDLE_VALUE &&
+         WriteFile(h.h, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr) &&
+         written == contents.size();
+}
+
+std::string ContentsOf(const Text& path) {
+  std::string out;
+  FileReader reader;
+  if (!reader.Open(path)) return "<unreadable>";
+  char buffer[64];
+  for (std::int64_t got; (got = reader.Read(buffer, sizeof buffer)) > 0;)
+    out.append(buffer, static_cast<std::size_t>(got));
+  return out;
+}
+
+TEST(Win32Paths, EveryCallTakesTheExtendedFormWithTheNamesAsWritten) {
+  wchar_t cwd[MAX_PATH];
+  ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, cwd), 0u);
+  Text here = L"\\\\?\\" + Text(cwd);
+  if (here.back() != L'\\') here.push_back(L'\\');
+  struct Case {
+    Text path;
+    Text extended;
+  } cases[] = {
+      {L"C:\\a\\b.txt", L"\\\\?\\C:\\a\\b.txt"},
+      {L"C:\\a\\foo.", L"\\\\?\\C:\\a\\foo."},  // the dot and the space stay
+      {L"C:\\a \\foo ", L"\\\\?\\C:\\a \\foo "},
+      {L"c:/a//b/./c/../d.", L"\\\\?\\c:\\a\\b\\d."},
+      {L"C:\\dir\\", L"\\\\?\\C:\\dir\\"},  // a trailing separator stays
+      {L"C:\\", L"\\\\?\\C:\\"},
+      {L"C:\\..\\x", L"\\\\?\\C:\\x"},  // never above the root
+      {L"\\\\server\\share\\x\\y.", L"\\\\?\\UNC\\server\\share\\x\\y."},
+      {L"\\\\server\\share", L"\\\\?\\UNC\\server\\share\\"},
+      {L"\\\\server", L""},  // no share: no place
+      {L"\\\\?\\C:\\x.", L"\\\\?\\C:\\x."},  // already extended
+      {L"rel\\foo.", here + L"rel\\foo."},  // the base resolved, the names kept
+      {L"", L""},
+      {L"C:\\" + Text(257, L'n'), L"\\\\?\\C:\\" + Text(257, L'n')},  // 260 characters
+      {L"C:\\" + Text(258, L'n'), L""},                           // 261 characters
+  };
+  for (const auto& c : cases) EXPECT_EQ(ExtendedPathOf(c.path), c.extended) << Bytes(c.path);
+
+  // And back, for what the system answers in the extended form.
+  struct Back {
+    Text extended;
+    Text plain;
+  } backs[] = {
+      {L"\\\\?\\C:\\a\\foo.", L"C:\\a\\foo."},
+      {L"\\\\?\\UNC\\server\\share\\x", L"\\\\server\\share\\x"},
+      {L"C:\\a", L"C:\\a"},
+      {L"\\\\.\\nul", L"\\\\.\\nul"},
+  };
+  for (const auto& b : backs) EXPECT_EQ(PlainPathOf(b.extended), b.plain) << Bytes(b.extended);
+}
+
+TEST(Win32Names, ANameEndingInADotOrASpaceIsItsOwnFile) {
+  TempTree tree({{"d/foo", "plain"}, {"d/other", "dot!"}});
+  ASSERT_TRUE(WriteExactly(tree.PathOf("d/foo."), "dot!"));
+  ASSERT_TRUE(WriteExactly(tree.PathOf("d/foo "), "space!!"));
+  // The hazard itself: without the "\\?\" form Windows, and Wine, trim the
+  // name, and "d\foo." reaches "d\foo".
+  WIN32_FILE_ATTRIBUTE_DATA legacy;
+  ASSERT_TRUE(GetFileAttributesExW(tree.PathOf("d/foo.").c_str(), GetFileExInfoStandard, &legacy));
+  EXPECT_EQ(legacy.nFileSizeLow, 5u) << "the trimmed name reads foo";
+
+  ScanList found = WalkTree(tree);
+  EXPECT_EQ(Sorted(RelativeTo(tree.RootText(), found)),
+            Sorted({"d/foo", "d/foo.", "d/foo ", "d/other"}));
+  struct Case {
+    const char* name;
+    std::string contents;
+  } cases[] = {{"d/foo", "plain"}, {"d/foo.", "dot!"}, {"d/foo ", "space!!"}};
+  for (const auto& c : cases) {
+    Text path = tree.PathOf(c.name);
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(CanOpenFile(path), 1);
+    EXPECT_EQ(FileSizeOf(path), static_cast<std::int64_t>(c.contents.size()));
+    EXPECT_EQ(ContentsOf(path), c.contents);
+    EXPECT_EQ(FileAttributesOf(path) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    EXPECT_TRUE(FileIdentityOf(path).known);
+  }
+  EXPECT_NE(FileIdentityOf(tree.PathOf("d/foo.")), FileIdentityOf(tree.PathOf("d/foo")));
+  EXPECT_EQ(Md5FileText(tree.PathOf("d/foo.")), Md5FileText(tree.PathOf("d/other")));
+
+  // Deleting either never touches foo.
+  for (const char* name : {"d/foo.", "d/foo "}) {
+    EXPECT_TRUE(DeleteFileAt(tree.PathOf(name))) << name;
+    EXPECT_EQ(CanOpenFile(tree.PathOf(name)), 0) << name;
+    EXPECT_EQ(ContentsOf(tree.PathOf("d/foo")), "plain") << name;
+  }
+  EXPECT_EQ(Sorted(RelativeTo(tree.RootText(), WalkTree(tree))), Sorted({"d/foo", "d/other"}));
+}
+
+TEST(Win32Paths, TheLimitOf260CharactersHoldsForEveryCall) {
+  // Windows without the "\\?\" form opens a file path of 259 characters but
+  // not one of 260 (MAX_PATH counts the terminating NUL); Wine opens all three.
+  // With the "\\?\" form and the program's own limit, both find the files of
+  // 259 and 260 characters and drop the one of 261: no size, not readable.
+  TempTree tree;
+  for (std::size_t length : {259u, 260u, 261u}) {
+    SCOPED_TRACE(length);
+    std::string name = NameForPathLength(tree, length);
+    ASSERT_FALSE(name.empty()) << "temporary directory too long for this case";
+    tree.Add({name, "seven!!"});
+    Text path = tree.PathOf(name);
+    ASSERT_EQ(path.size(), length);
+    bool inside = length <= 260;
+    EXPECT_EQ(FileSizeOf(path), inside ? 7 : -1);
+    EXPECT_EQ(CanOpenFile(path), inside ? 1 : 0);
+    FileReader reader;
+    EXPECT_EQ(reader.Open(path), inside);
+    EXPECT_EQ(Md5FileText(path).empty(), !inside);
+    EXPECT_EQ(FileIdentityOf(path).known, inside);
+    EXPECT_EQ(FileAttributesOf(path) == INVALID_FILE_ATTRIBUTES, !inside);
+    reader.Close();
+    EXPECT_EQ(DeleteFileAt(path), inside);
+    EXPECT_EQ(std::filesystem::exists(std::filesystem::path(path)), !inside);
+  }
+}
+
+TEST(Win32Identity, DirectoriesHaveOneIdentityHoweverTheyAreNamed) {
+  TempTree tree({{"a/x", "1"}, {"b/", ""}});
+  FileIdentity a = FileIdentityOf(tree.PathOf("a"));
+  ASSERT_TRUE(a.known);
+  EXPECT_EQ(FileIdentityOf(tree.PathOf("a") + L"\\"), a);
+  EXPECT_EQ(FileIdentityOf(tree.PathOf("a/x/..")), a);
+  EXPECT_EQ(FileIdentityOf(tree.PathOf("A")), a);
+  EXPECT_NE(FileIdentityOf(tree.PathOf("b")), a);
+  EXPECT_NE(FileIdentityOf(tree.PathOf("a/x")), a);
+  EXPECT_TRUE(FileIdentityOf(L"C:\\").known);  // a volume root keeps its separator
+}
+
+// The id query's answer for every file while a case runs.
+FileId128 forcedId;
+bool ForcedIdQuery(void*, FileId128& out) {
+  out = forcedId;
+  return true;
+}
+bool NoIdQuery(void*, FileId128&) { return false; }
+
+struct RestoreFileIdQuery {
+  ~RestoreFileIdQuery() { SetFileIdQueryForTesting(nullptr); }
+};
+
+TEST(Win32Identity, AnIdOfZeroOrAllOnesIsUnknownAndThe64BitIndexServesWhenThereIsNo128) {
+  TempTree tree({{"a.txt", "same"}, {"copy.txt", "same"}, {"dir/", ""}});
+  ASSERT_TRUE(CreateHardLinkW(tree.PathOf("link.txt").c_str(), tree.PathOf("a.txt").c_str(), nullptr));
+  RestoreFileIdQuery restore;
+  for (bool wide : {true, false}) {
+    SCOPED_TRACE(wide ? "128-bit id" : "64-bit index");
+    SetFileIdQueryForTesting(wide ? nullptr : NoIdQuery);
+    FileIdentity a = FileIdentityOf(tree.PathOf("a.txt"));
+    ASSERT_TRUE(a.known);
+    EXPECT_EQ(FileIdentityOf(tree.PathOf("link.txt")), a);
+    EXPECT_NE(FileIdentityOf(tree.PathOf("copy.txt")), a);
+    EXPECT_NE(FileIdentityOf(tree.PathOf("dir")), a);
+    FileReader reader;
+    ASSERT_TRUE(reader.Open(tree.PathOf("link.txt")));
+    EXPECT_EQ(reader.Identity(), a);
+    if (!wide) {
+      EXPECT_EQ(a.indexHigh, 0u);
+    }
+  }
+
+  struct Case {
+    const char* what;
+    std::uint8_t low, high;  // every byte of the id's two halves
+    bool known;
+  } cases[] = {
+      {"zero", 0x00, 0x00, false},
+      {"all ones", 0xFF, 0xFF, false},
+      {"ones in the low half only", 0xFF, 0x00, true},
+      {"zero in the low half only", 0x00, 0x01, true},
+  };
+  SetFileIdQueryForTesting(ForcedIdQuery);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    forcedId.volume = 7;
+    std::memset(forcedId.id, c.low, 8);
+    std::memset(forcedId.id + 8, c.high, 8);
+    for (const char* name : {"a.txt", "dir"}) EXPECT_EQ(FileIdentityOf(tree.PathOf(name)).known, c.known) << name;
+    FileReader reader;
+    ASSERT_TRUE(reader.Open(tree.PathOf("a.txt")));
+    EXPECT_EQ(reader.Identity().known, c.known);
+    if (c.known) {
+      EXPECT_EQ(reader.Identity().indexHigh, 0x0101010101010101u * c.high);
+    }
+  }
+}
+
+TEST(Win32Walk, DirectoryLinksToTheDirectoryItselfOrAnAncestorDoNotLoop) {
+  if (!UnderWine()) GTEST_SKIP() << "the links are made as Linux symbolic links";
+  // Under Wine a Linux symbolic link to a directory lists as a plain directory,
+  // as a junction or a directory link lists on Windows (there with the reparse
+  // bit, which the walk does not need). A self-link and two links to an ancestor.
+  TempTree tree({{"a/x", "1"}, {"a/b/y", "2"}, {"a/b/c/z", "3"}});
+  HostLinks links;
+  ASSERT_TRUE(links.Add(tree.PathOf("a"), tree.PathOf("a/self")));
+  ASSERT_TRUE(links.Add(tree.PathOf("a"), tree.PathOf("a/b/up")));
+  ASSERT_TRUE(links.Add(tree.PathOf("a"), tree.PathOf("a/b/c/up")));
+  EXPECT_EQ(FileSizeOf(tree.PathOf("a/b/up")), -2);
+  EXPECT_EQ(FileIdentityOf(tree.PathOf("a/b/up\\")), FileIdentityOf(tree.PathOf("a")));
+
+  ListingSlots slots;
+  ScanList found;
+  WalkedDirectories walked;
+  WalkControl control;
+  control.walked = &walked;
+  ScanDirectoryTree(slots, found, tree.RootText(), 0, control);
+  EXPECT_EQ(Sorted(RelativeTo(tree.RootText(), found)), Sorted({"a/x", "a/b/y", "a/b/c/z"}));
+  for (int depth = 0; depth < 8; ++depth) EXPECT_FALSE(slots.IsListingOpen(depth)) << depth;
+
+  // Entered through a link, the walk lists the tree once under the link's name.
+  found.clear();
+  WalkedDirectories again;
+  control.walked = &again;
+  ScanDirectoryTree(slots, found, tree.PathOf("a/b/up"), 0, control);
+  EXPECT_EQ(Sorted(RelativeTo(tree.PathOf("a/b/up") + L"\\", found)), Sorted({"x", "b/y", "b/c/z"}));
+}
+
+TEST(Win32Delete, DeletesAFileButNotAReadOnlyOneADirectoryOrNothing) {
+  TempTree tree({{"plain", "1"}, {"readonly", "2"}, {"dir/", ""}});
+  ASSERT_TRUE(SetFileAttributesW(tree.PathOf("readonly").c_str(), FILE_ATTRIBUTE_READONLY));
+  struct Case {
+    const char* name;
+    bool deleted;
+  } cases[] = {{"plain", true}, {"readonly", false}, {"dir", false}, {"missing", false}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(DeleteFileAt(tree.PathOf(c.name)), c.deleted) << c.name;
+    EXPECT_EQ(FileSizeOf(tree.PathOf(c.name)) != -1, c.name != std::string("plain") &&
+                                                         c.name != std::string("missing"))
+        << c.name;
+  }
+  EXPECT_EQ(ContentsOf(tree.PathOf("readonly")), "2");
+  SetFileAttributesW(tree.PathOf("readonly").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(Win32ShortPath, ALongNameHasAShortFormAndAMissingPathNone) {
+  TempTree tree({{"a long directory name/a long file name.text", "x"}, {"short/", ""}});
+  Text longFile = tree.PathOf("a long directory name/a long file name.text");
+  Text shortFile = ShortPathOf(longFile);
+  ASSERT_FALSE(shortFile.empty());
+  EXPECT_NE(shortFile, longFile);
+  EXPECT_NE(shortFile.substr(0, 4), L"\\\\?\\") << "the caller's own form comes back";
+  EXPECT_EQ(FileIdentityOf(shortFile), FileIdentityOf(longFile));
+  // One directory, however it is spelt, has one short form.
+  Text dir = tree.PathOf("a long directory name");
+  EXPECT_EQ(ShortPathOf(dir), ShortPathOf(ShortPathOf(dir)));
+  Text shortDir = ShortPathOf(tree.PathOf("short"));
+  EXPECT_EQ(shortDir.substr(shortDir.size() - 6), L"\\short");  // a short name is its own short form
+  EXPECT_EQ(ShortPathOf(tree.PathOf("missing")), L"");
+  EXPECT_EQ(ShortPathOf(L""), L"");
+}
+
+// An opener that fails as a policy or a broken provider would, counting its calls.
+int failedOpens = 0;
+long FailingOpener(void**, const wchar_t*) {
+  ++failedOpens;
+  return static_cast<long>(0xC0000001L);  // STATUS_UNSUCCESSFUL
+}
+
+TEST(Win32Digest, AProviderThatFailedToOpenIsTriedAgainOnTheNextUse) {
+  TempTree tree({{"abc", "abc"}});
+  Text path = tree.PathOf("abc");
+  ForgetProvidersForTesting();
+  SetProviderOpenerForTesting(FailingOpener);
+  failedOpens = 0;
+  EXPECT_EQ(Md5FileText(path), L"");
+  EXPECT_EQ(Sha1FileText(path), L"");
+  EXPECT_EQ(Md5FileText(path), L"");
+  EXPECT_GE(failedOpens, 3) << "every use asks the system again";
+  SetProviderOpenerForTesting(nullptr);
+  EXPECT_EQ(Bytes(Md5FileText(path)), "900150983cd24fb0d6963f7d28e17f72");
+  EXPECT_EQ(Bytes(Sha1FileText(path)), "a9993e364706816aba3e25717850c26c9cd0d89d");
+  // Once open, a provider stays open: a later failure of the opener changes nothing.
+  SetProviderOpenerForTesting(FailingOpener);
+  failedOpens = 0;
+  EXPECT_EQ(Bytes(Md5FileText(path)), "900150983cd24fb0d6963f7d28e17f72");
+  EXPECT_EQ(failedOpens, 0);
+  SetProviderOpenerForTesting(nullptr);
 }
 
 }  // namespace

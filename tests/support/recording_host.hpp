@@ -1,0 +1,216 @@
+#pragma once
+// A window for tests of the program: every control is a record in memory,
+// boxes and the folder chooser are answered from the seam's queues (a box
+// nobody queued an answer for is noted and answered No), and tasks posted for
+// the window's thread wait until the test pumps them. Text extents follow a
+// fixed rule: 7 pixels a character, 13 high.
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "ui/gadgets.hpp"
+#include "ui/window_host.hpp"
+
+namespace vantrel::testing {
+
+class RecordingHost : public WindowHost {
+ public:
+  struct Row {
+    std::vector<Text> cells;
+    int state = 0;
+  };
+  struct Control {
+    ControlKind kind{};
+    int container = -1;  // -1 the window, else the tab's index
+    Rect place;
+    Text text;
+    bool enabled = true;
+    bool checked = false;
+    std::int64_t value = 0;
+    Text tooltip;
+    std::vector<std::pair<Text, int>> columns;
+    std::vector<Row> rows;
+    std::vector<Text> tabs;
+    int selectedTab = 0;
+  };
+
+  // --- WindowHost ------------------------------------------------------------
+  bool OpenWindow(const Text& t, int width, int height, bool isSizable) override {
+    if (failToOpen) return false;
+    title = t;
+    client = {width, height};
+    sizable = isSizable;
+    opened = true;
+    return true;
+  }
+  void SetEventSink(WindowEvents* e) override { events = e; }
+  Extent ClientSize() override { return client; }
+  Extent ScreenSize() override { return screen; }
+  void SetSizeLimits(Extent smallest, Extent largest) override {
+    minClient = smallest;
+    maxClient = largest;
+  }
+  void ShowAndActivate() override { activated = true; }
+  void SetAlwaysOnTop(bool onTop) override { alwaysOnTop = onTop; }
+  void SetWindowEnabled(bool enabled) override { log.push_back(enabled ? "window on" : "window off"); }
+  void BringToFront() override { log.push_back("front"); }
+  int RunEventLoop() override { return 0; }
+  void EndProgram() override { ended = true; }
+  void PostToWindowThread(std::function<void()> task) override {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::move(task));
+    posted_.notify_all();
+  }
+
+  void CreateControl(int gadget, ControlKind kind, Rect place, const Text& text) override {
+    Control& c = controls[gadget];
+    c.kind = kind;
+    c.place = place;
+    c.text = text;
+    c.container = container_;
+    created.push_back(gadget);
+  }
+  void AddTab(int panel, const Text& t) override {
+    controls.at(panel).tabs.push_back(t);
+    container_ = static_cast<int>(controls.at(panel).tabs.size()) - 1;
+  }
+  void EndTabs(int) override { container_ = -1; }
+  void AddColumn(int gadget, const Text& t, int width) override { controls.at(gadget).columns.push_back({t, width}); }
+  void SetToolTip(int gadget, const Text& t) override {
+    controls.at(gadget).tooltip = t;
+    tooltipOrder.push_back(gadget);
+  }
+  Extent MeasureText(const Text& t) override {
+    return t.empty() ? Extent{0, 0} : Extent{7 * static_cast<int>(t.size()), 13};
+  }
+
+  Rect PlaceOf(int gadget) override { return At(gadget).place; }
+  void SetPlace(int gadget, Rect place) override { At(gadget).place = place; }
+  void SetEnabled(int gadget, bool enabled) override { At(gadget).enabled = enabled; }
+  bool IsChecked(int gadget) override { return At(gadget).checked; }
+  void SetChecked(int gadget, bool checked) override { At(gadget).checked = checked; }
+  Text TextOf(int gadget) override { return At(gadget).text; }
+  void SetText(int gadget, const Text& t) override { At(gadget).text = t; }
+  void SetValue(int gadget, std::int64_t value) override {
+    Control& c = At(gadget);
+    c.value = value;
+    if (c.kind == ControlKind::SpinField) c.text = DecimalText(value);
+    if (gadget == GadgetProgress) progress.push_back(static_cast<int>(value));
+  }
+  void SelectTab(int panel, int tab) override { At(panel).selectedTab = tab; }
+
+  int RowCount(int gadget) override { return static_cast<int>(At(gadget).rows.size()); }
+  Text RowText(int gadget, int row, int column) override {
+    return At(gadget).rows.at(static_cast<std::size_t>(row)).cells.at(static_cast<std::size_t>(column));
+  }
+  int RowState(int gadget, int row) override { return At(gadget).rows.at(static_cast<std::size_t>(row)).state; }
+  void SetRowState(int gadget, int row, int state) override {
+    At(gadget).rows.at(static_cast<std::size_t>(row)).state = state;
+  }
+  void AppendRow(int gadget, const Text& t) override { At(gadget).rows.push_back({{t}, 0}); }
+  void AppendRows(int gadget, const std::vector<Text>& cells) override {
+    for (std::size_t i = 0; i + 6 <= cells.size(); i += 6)
+      At(gadget).rows.push_back({std::vector<Text>(cells.begin() + static_cast<std::ptrdiff_t>(i),
+                                                   cells.begin() + static_cast<std::ptrdiff_t>(i + 6)),
+                                 0});
+  }
+  void RemoveRow(int gadget, int row) override {
+    auto& rows = At(gadget).rows;
+    rows.erase(rows.begin() + row);
+  }
+  void ClearRows(int gadget) override { At(gadget).rows.clear(); }
+
+  Text UserLanguageName() override { return languageName; }
+  Text WorkingDirectory() override { return workingDirectory; }
+
+  // --- Test helpers ------------------------------------------------------------
+  Control& At(int gadget) {
+    auto it = controls.find(gadget);
+    if (it == controls.end()) throw std::out_of_range("no control " + std::to_string(gadget));
+    return it->second;
+  }
+  // Runs queued tasks until done() holds; false when it did not within timeout.
+  bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 120000) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+      if (done()) return true;
+      std::function<void()> task;
+      {
+        std::unique_lock lock(mutex_);
+        if (posted_.wait_until(lock, deadline, [&] { return !queue_.empty(); })) {
+          task = std::move(queue_.front());
+          queue_.pop_front();
+        }
+      }
+      if (!task) return done();
+      task();
+    }
+  }
+  std::size_t Queued() {
+    std::lock_guard lock(mutex_);
+    return queue_.size();
+  }
+  // Runs whatever is queued now, and what those tasks queue.
+  void PumpPending() {
+    for (;;) {
+      std::function<void()> task;
+      {
+        std::lock_guard lock(mutex_);
+        if (queue_.empty()) return;
+        task = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      task();
+    }
+  }
+
+  std::map<int, Control> controls;
+  std::vector<int> created;
+  std::vector<int> tooltipOrder;
+  std::vector<std::string> log;
+  std::vector<int> progress;
+  WindowEvents* events = nullptr;
+  Text title;
+  Extent client{0, 0};
+  Extent screen{1920, 1080};
+  Extent minClient{0, 0};
+  Extent maxClient{0, 0};
+  bool sizable = false;
+  bool opened = false;
+  bool failToOpen = false;
+  bool activated = false;
+  bool alwaysOnTop = false;
+  bool ended = false;
+  Text languageName;
+  Text workingDirectory;
+  int unexpectedBoxes = 0;
+  int unexpectedChoosers = 0;
+
+ protected:
+  int ShowBox(BoxKind, const Text&, const Text&) override {
+    ++unexpectedBoxes;
+    return kAnswerNo;
+  }
+  Text ShowFolderChooser(const Text&, const Text& start) override {
+    ++unexpectedChoosers;
+    chooserStart = start;
+    return Text();
+  }
+
+ public:
+  Text chooserStart;
+
+ private:
+  int container_ = -1;
+  std::mutex mutex_;
+  std::condition_variable posted_;
+  std::deque<std::function<void()>> queue_;
+};
+
+}  // namespace vantrel::testing
