@@ -24,7 +24,6 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"VantrelWindow";
 constexpr UINT kRunTasks = WM_APP + 1;
-constexpr UINT kShownSize = WM_APP + 2;
 
 }  // namespace
 
@@ -78,6 +77,9 @@ bool Win32Window::OpenWindow(const Text& title, int width, int height, bool siza
                             (screen.height - outer.height) / 2, outer.width, outer.height, nullptr, nullptr,
                             instance, this);
   if (window_ == nullptr) return false;
+  // Opened is shown, in the normal state; its first size event goes to no one
+  // yet, and the program lays its controls out for the size it reads.
+  ShowWindow(window_, SW_SHOWNORMAL);
 
   // The UI font: Verdana, 8 points at the screen's vertical resolution.
   HDC screenDc = GetDC(nullptr);
@@ -123,10 +125,6 @@ void Win32Window::SetSizeLimits(Extent smallest, Extent largest) {
 void Win32Window::ShowAndActivate() {
   ShowWindow(window_, SW_SHOWNORMAL);
   SetForegroundWindow(window_);
-  // Windows sends the first WM_SIZE while the window is created, before the
-  // program listens; the program still hears of the size it was shown at,
-  // through the queue like every other event.
-  if (!sizeReported_) PostMessageW(window_, kShownSize, 0, 0);
 }
 
 void Win32Window::SetAlwaysOnTop(bool onTop) {
@@ -228,16 +226,7 @@ LRESULT CALLBACK Win32Window::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
 LRESULT Win32Window::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_SIZE:
-      if (wParam != SIZE_MINIMIZED && events_ != nullptr) {
-        sizeReported_ = true;
-        events_->OnSizeEvent();
-      }
-      return 0;
-    case kShownSize:
-      if (!sizeReported_ && events_ != nullptr) {
-        sizeReported_ = true;
-        events_->OnSizeEvent();
-      }
+      if (wParam != SIZE_MINIMIZED && events_ != nullptr) events_->OnSizeEvent();
       return 0;
     case WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
@@ -325,9 +314,10 @@ Text Win32Window::UserLanguageName() {
   // The whole name: the program takes the part it looks at. (Asked for less,
   // Windows cuts the name but Wine gives nothing.)
   wchar_t name[256] = {};
-  DWORD length = VerLanguageNameW(UserLanguageId(), name, 256);
-  if (length == 0 || length >= 256) return {};
-  return Text(name, length);
+  // Wine counts the terminating NUL in what it returns; the text ends there.
+  if (VerLanguageNameW(UserLanguageId(), name, 256) == 0) return {};
+  name[255] = L'\0';
+  return Text(name);
 }
 
 Text Win32Window::WorkingDirectory() {

@@ -133,7 +133,6 @@ class Win32Window final : public WindowHost {
   DWORD style_ = 0;
   DWORD exStyle_ = 0;
   WindowEvents* events_ = nullptr;
-  bool sizeReported_ = false;
   std::optional<Extent> smallest_;
   std::optional<Extent> largest_;
   HFONT font_ = nullptr;

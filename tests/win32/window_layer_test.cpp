@@ -257,7 +257,6 @@ TEST_F(WindowLayer, SizeEventsAndTheCloseRequestReachTheProgram) {
   host.SetSizeLimits({600, 400}, {900, 700});
   host.ShowAndActivate();
   host.PumpPending();
-  EXPECT_GE(events.sizes, 1);
   int before = events.sizes;
   HWND window = host.WindowHandle();
   SetWindowPos(window, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER);
