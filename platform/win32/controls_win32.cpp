@@ -85,7 +85,7 @@ void Win32Window::CreateControl(int gadget, ControlKind kind, Rect place, const 
   control.kind = kind;
   switch (kind) {
     case ControlKind::Frame:
-      control.hwnd = make(0, WC_BUTTONW, BS_GROUPBOX, place);
+      control.hwnd = make(0, WC_BUTTONW, BS_GROUPBOX | WS_CLIPSIBLINGS, place);
       break;
     case ControlKind::Label:
       control.hwnd = make(0, WC_STATICW, SS_LEFTNOWORDWRAP | SS_NOPREFIX, place);
@@ -104,7 +104,7 @@ void Win32Window::CreateControl(int gadget, ControlKind kind, Rect place, const 
                           LBS_EXTENDEDSEL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, place);
       break;
     case ControlKind::Panel:
-      control.hwnd = make(WS_EX_CONTROLPARENT, WC_TABCONTROLW, WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_TABSTOP, place);
+      control.hwnd = make(WS_EX_CONTROLPARENT, WC_TABCONTROLW, WS_CLIPCHILDREN | WS_TABSTOP, place);
       break;
     case ControlKind::SpinField: {
       int arrowsWidth = place.h / 2;
@@ -139,6 +139,20 @@ void Win32Window::CreateControl(int gadget, ControlKind kind, Rect place, const 
       break;
   }
   if (control.hwnd == nullptr) return;
+  // Z-order, top to bottom: the other controls in the order they were made
+  // (the order Tab follows), then the frames, a later one above an earlier
+  // one. A group box fills its inside and would hide what lies on it.
+  HWND& lastControl = lastControlIn_[parent];
+  HWND after = lastControl != nullptr ? lastControl : HWND_TOP;
+  constexpr UINT zOnly = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+  SetWindowPos(control.hwnd, after, 0, 0, 0, 0, zOnly);
+  if (kind != ControlKind::Frame) {
+    lastControl = control.hwnd;
+    if (control.arrows != nullptr) {
+      SetWindowPos(control.arrows, control.hwnd, 0, 0, 0, 0, zOnly);
+      lastControl = control.arrows;
+    }
+  }
   gadgetOf_[control.hwnd] = gadget;
   if (control.arrows != nullptr) gadgetOf_[control.arrows] = gadget;
   controls_[gadget] = std::move(control);
@@ -181,7 +195,7 @@ void Win32Window::AddTab(int panel, const Text& title) {
   item.pszText = const_cast<wchar_t*>(title.c_str());
   auto index = static_cast<int>(control->pages.size());
   SendMessageW(control->hwnd, TCM_INSERTITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
-  HWND page = CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, nullptr, WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+  HWND page = CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, nullptr, WS_CHILD | WS_CLIPSIBLINGS,
                               0, 0, 0, 0, control->hwnd, nullptr, instance, this);
   control->pages.push_back(page);
   PlacePages(*control);

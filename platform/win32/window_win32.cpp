@@ -66,7 +66,9 @@ bool Win32Window::OpenWindow(const Text& title, int width, int height, bool siza
     if (!RegisterClassExW(&windowClass)) return false;
   }
 
-  style_ = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+  // No WS_CLIPCHILDREN: group boxes do not paint their inside, so the window
+  // paints it, as it does in a dialog.
+  style_ = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   if (sizable) style_ |= WS_THICKFRAME | WS_MAXIMIZEBOX;
   exStyle_ = WS_EX_CONTROLPARENT;
   Extent outer = OuterSize({width, height});

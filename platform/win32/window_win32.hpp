@@ -143,6 +143,7 @@ class Win32Window final : public WindowHost {
   HWND toolTips_ = nullptr;
   std::map<int, Control> controls_;
   std::map<HWND, int> gadgetOf_;
+  std::map<HWND, HWND> lastControlIn_;  // per container: the lowest control that is not a frame
   HWND container_ = nullptr;  // the page controls are created on, or null for the window
   std::optional<Text> languageOverride_;
   std::function<void()> endOverride_;
