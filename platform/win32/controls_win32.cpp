@@ -387,8 +387,9 @@ bool Win32Window::HandleNotify(const NMHDR* header, LRESULT* result) {
                      INDEXTOSTATEIMAGEMASK(control->rows->Checked(item.iItem) ? 2 : 1);
         item.stateMask |= LVIS_STATEIMAGEMASK;
       }
-    } else if (header->code == NM_CLICK || header->code == NM_DBLCLK) {
-      Report(gadget);
+    } else {
+      control->selectedCount = -1;  // any other notice may follow a change of selection
+      if (header->code == NM_CLICK || header->code == NM_DBLCLK) Report(gadget);
     }
     *result = 0;
     return true;

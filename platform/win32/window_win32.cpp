@@ -23,7 +23,6 @@ namespace vantrel {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"VantrelWindow";
-constexpr UINT kRunTasks = WM_APP + 1;
 
 }  // namespace
 
@@ -252,6 +251,12 @@ LRESULT Win32Window::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lPa
       return 0;
     case kRunTasks:
       RunPostedTasks();
+      return 0;
+    case kRedrawRows:
+      if (Control* list = Find(static_cast<int>(wParam))) {
+        list->redrawPosted = false;
+        InvalidateRect(list->hwnd, nullptr, FALSE);
+      }
       return 0;
     case WM_COMMAND:
       if (HandleCommand(wParam, lParam)) return 0;

@@ -94,6 +94,10 @@ class Win32Window final : public WindowHost {
   void PumpPending();
 
  private:
+  // Messages the window posts to itself.
+  static constexpr UINT kRunTasks = WM_APP + 1;    // run the tasks queued for the window's thread
+  static constexpr UINT kRedrawRows = WM_APP + 2;  // redraw a result list (wParam: its gadget)
+
   struct Control {
     ControlKind kind = ControlKind::Label;
     HWND hwnd = nullptr;
@@ -101,6 +105,8 @@ class Win32Window final : public WindowHost {
     std::vector<HWND> pages;      // the pages of a panel, one per tab
     int columns = 0;              // the columns of a result list
     std::unique_ptr<ResultRows> rows;  // the rows of a result list
+    int selectedCount = -1;            // the result list's selected rows; -1 when unknown
+    bool redrawPosted = false;         // a redraw of the result list is on its way
   };
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -122,6 +128,8 @@ class Win32Window final : public WindowHost {
   void PlacePages(Control& panel);
   void ShowSelectedPage(Control& panel);
   void ToggleChecks(Control& list, int gadget, int row, bool withSelection);
+  bool IsSelected(Control& list, int row);
+  void RedrawRowsLater(Control& list, int gadget);
   Extent OuterSize(Extent client) const;
 
  protected:

@@ -143,6 +143,19 @@ TEST_F(WindowLayer, ResultListShowsItsRowsAndKeepsCheckMarksApartFromTheSelectio
     EXPECT_EQ(host.RowState(19, 3), state);
   }
 
+  // A click on a row's text selects it, also after the layer last saw no
+  // row selected.
+  for (int row = 0; row < 4; ++row) host.SetRowState(19, row, 0);
+  EXPECT_EQ(host.RowState(19, 1), 0);
+  RECT label{};
+  label.left = LVIR_LABEL;
+  ASSERT_TRUE(SendMessageW(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&label)));
+  LPARAM onText = MAKELPARAM(label.left + 20, (label.top + label.bottom) / 2);
+  SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, onText);
+  SendMessageW(list, WM_LBUTTONUP, 0, onText);
+  EXPECT_EQ(host.RowState(19, 1), kRowHighlighted);
+  EXPECT_EQ(host.RowState(19, 0), 0);
+
   // Rows go from the last to the first, as Delete removes them, and in any order.
   host.SetRowState(19, 3, kRowChecked);
   host.RemoveRow(19, 2);
@@ -150,7 +163,7 @@ TEST_F(WindowLayer, ResultListShowsItsRowsAndKeepsCheckMarksApartFromTheSelectio
   ASSERT_EQ(host.RowCount(19), 2);
   EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 2);
   EXPECT_EQ(host.RowText(19, 0, 0), L"r1c0");
-  EXPECT_EQ(host.RowState(19, 0), kRowChecked);
+  EXPECT_EQ(host.RowState(19, 0), kRowHighlighted);  // the selection moves with its row
   EXPECT_EQ(host.RowText(19, 1, 0), L"r3c0");
   EXPECT_EQ(host.RowState(19, 1), kRowChecked);
   EXPECT_EQ(CellOfView(list, 1, 4), L"r3c4");
