@@ -76,8 +76,11 @@ SearchControl::StartResult SearchControl::Start(const std::vector<Text>& searchL
   try {
     worker_ = std::thread([run] { SearchWorker(run); });
   } catch (const std::system_error&) {
-    // No thread, no search: give the user the panel back as it was.
+    // No thread, no search: give the user the panel back as it was, and
+    // leave no size limit behind for the next search.
     run_.reset();
+    settings_.minSize = 0;
+    settings_.maxSize = 0;
     window_.SetPanelEnabled(true);
     return StartResult::Failed;
   }

@@ -55,7 +55,7 @@ bool SearchRun::PostAndWait(std::function<void(SearchWindow&)> fn, bool last) {
     fn(w);
     done->store(true);
     gateOf->Notify();
-    if (last) self->End(w);
+    if (last && self->live.load()) self->End(w);
   });
   return gate.WaitFor([&] { return done->load(); });
 }
@@ -397,10 +397,13 @@ int SearchWorker(const std::shared_ptr<SearchRun>& run) {
     r.Post([](SearchWindow& w) { w.SetProgress(0); });
     // The Mac programs hand over the box, or the tab, the panel and the rows,
     // in one call each, and go on only once the window has taken it.
+    SearchRun* self = &r;
     bool handedOver = rowCount == 0 ? r.PostAndWait(
-                                          [](SearchWindow& w) {
+                                          [self](SearchWindow& w) {
                                             w.ShowNoDuplicates();
-                                            w.SetPanelEnabled(true);
+                                            // The box is modal: a Stop (and a new
+                                            // search) may have come while it showed.
+                                            if (self->live.load()) w.SetPanelEnabled(true);
                                           },
                                           true)
                                     : r.PostAndWait(

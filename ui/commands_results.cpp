@@ -21,13 +21,6 @@ std::int64_t GroupValue(const Text& text) {
   return value;
 }
 
-Text Trimmed(const Text& text) {
-  const Char blank = static_cast<Char>(' ');
-  std::size_t begin = text.find_first_not_of(blank);
-  if (begin == Text::npos) return Text();
-  return text.substr(begin, text.find_last_not_of(blank) + 1 - begin);
-}
-
 }  // namespace
 
 void Program::SelectAll() {
@@ -98,8 +91,10 @@ void Program::DeleteSelectedFiles() {
     files_.deleteFile(path);
   }
   // Rows of files that cannot be opened any more go, deleted here or not.
+  // The path is taken as it stands: a blank at either end is part of a name,
+  // and trimming it would ask about another file.
   for (int row = host_.RowCount(GadgetResults) - 1; row >= 0; --row)
-    if (CanOpenFile(Trimmed(host_.RowText(GadgetResults, row, 1))) != 1) host_.RemoveRow(GadgetResults, row);
+    if (CanOpenFile(host_.RowText(GadgetResults, row, 1)) != 1) host_.RemoveRow(GadgetResults, row);
 }
 
 }  // namespace vantrel

@@ -686,5 +686,36 @@ TEST(Search, StartFromTheSearchsLastWindowStepStartsANewSearch) {
   }
 }
 
+
+// The user stops the finished search from inside its "No duplicates found."
+// box and starts a new one before closing the box. Closing the box belongs to
+// the old search: it must not give the panel back while the new one runs.
+TEST(Search, StopAndStartInsideTheNoDuplicatesBoxKeepThePanelOfTheNewSearchDisabled) {
+  for (SearchFlavour flavour : {SearchFlavour::Windows, SearchFlavour::Mac}) {
+    SCOPED_TRACE(flavour == SearchFlavour::Mac ? "mac" : "windows");
+    TempTree tree({{"d/a", "one"}, {"d/b", "two"}});
+    Search s(flavour);
+    s.root = tree.RootText();
+    auto dirs = Search::Dirs(tree, {"d"});
+    WalkTrap trap;
+    trap.Arm(s.control, 2);  // holds the second search in its walk
+    SearchControl::StartResult second = SearchControl::StartResult::Failed;
+    s.window.onBox = [&] {
+      if (s.window.boxes != 1) return;
+      s.control.Stop();
+      second = s.control.Start(dirs, {});
+    };
+    ASSERT_EQ(s.control.Start(dirs, {}), SearchControl::StartResult::Started);
+    ASSERT_TRUE(s.window.PumpUntil([&] { return s.window.boxes >= 1; }));
+    s.window.PumpPending();
+    ASSERT_EQ(second, SearchControl::StartResult::Started);
+    EXPECT_TRUE(s.control.IsAlive());
+    EXPECT_FALSE(s.window.panelEnabled) << "the old search's box gave the panel back during the new search";
+    trap.Release();
+    ASSERT_TRUE(s.window.PumpUntil([&] { return !s.control.IsAlive(); }));
+    s.window.PumpPending();
+  }
+}
+
 }  // namespace
 }  // namespace vantrel

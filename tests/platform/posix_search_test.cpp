@@ -2,7 +2,10 @@
 // symbolic links, permission bits, and sparse files of several gigabytes.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <fstream>
 
 #include <filesystem>
 #include <set>
@@ -81,6 +84,47 @@ TEST(PosixSearch, SparseGigabyteFilesKeepTheirTrueSizes) {
 }
 
 // Root reads every file, so this runs for real in the unprivileged ctest entry.
+// Returns the process's address space in use now, in bytes (0 when unknown).
+rlim_t AddressSpaceInUse() {
+  std::ifstream statm("/proc/self/statm");
+  unsigned long pages = 0;
+  statm >> pages;
+  return static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
+}
+
+// A Start whose worker thread could not be made (no memory left for its
+// stack) must leave no trace: the next search, with the size limit off,
+// applies no size limit. Run in a fresh process, so no thread stack is cached.
+TEST(PosixSearch, AStartWithoutAThreadLeavesNoSizeLimitsForTheNextSearch) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  auto startWithoutThreadThenSearch = [] {
+        TempTree tree({{"d/a", "small"}, {"d/b", "small"}});
+        RecordingWindow window;
+        SearchControl control(window, SearchFlavour::Mac);
+        SearchOptions limited;
+        limited.sizeLimit = true;
+        limited.minSize = 1000;
+        limited.maxSize = 2000;
+        rlimit old{};
+        getrlimit(RLIMIT_AS, &old);
+        rlimit tight{AddressSpaceInUse() + (2u << 20), old.rlim_max};
+        setrlimit(RLIMIT_AS, &tight);
+        SearchControl::StartResult first = control.Start({tree.PathOf("d")}, limited);
+        setrlimit(RLIMIT_AS, &old);
+        if (first != SearchControl::StartResult::Failed) {
+          fprintf(stderr, "could not make the thread fail\n");
+          _exit(3);
+        }
+        if (!window.panelEnabled) _exit(4);
+        if (control.Start({tree.PathOf("d")}, SearchOptions{}) != SearchControl::StartResult::Started) _exit(5);
+        window.PumpUntil([&] { return window.stateChanges > 0; }, 60000);
+        fprintf(stderr, "rows %zu minSize %d maxSize %d\n", window.rows.size(),
+                static_cast<int>(control.Settings().minSize), static_cast<int>(control.Settings().maxSize));
+        _exit(window.rows.size() == 2 ? 0 : 1);
+  };
+  EXPECT_EXIT(startWithoutThreadThenSearch(), ::testing::ExitedWithCode(0), "");
+}
+
 TEST(PosixUnprivilegedSearch, UnreadableFilesAreSkippedSilently) {
   if (geteuid() == 0) GTEST_SKIP() << "root reads every file; this case runs again as nobody";
   TempTree tree({{"d/a", "pair"}, {"d/b", "pair"}, {"d/locked", "pair"}, {"d/x", "trio"}, {"d/y", "trio"}});

@@ -1,16 +1,21 @@
-// Searches through the Win32 layer: the worker's priority and the admission
-// of hidden and system files on the worker.
+// Searches through the Win32 layer: the worker's priority, the admission of
+// hidden and system files on the worker, and the trees that once fooled the
+// layer: directory links, names ending in a dot, paths at the length limit,
+// volumes without usable file ids.
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <filesystem>
 #include <set>
 
 #include "engine/search_control.hpp"
 #include "engine/thread_priority.hpp"
+#include "platform/win32/file_id_win32.hpp"
 #include "tests/support/recording_window.hpp"
 #include "tests/support/temp_tree.hpp"
+#include "tests/support/wine_host_win32.hpp"
 
 namespace vantrel {
 namespace {
@@ -18,6 +23,21 @@ namespace {
 using testing::RecordingWindow;
 using testing::RelativeTo;
 using testing::TempTree;
+
+// The paths of the rows a whole search of directories shows, below root.
+std::set<std::string> SearchRows(const Text& root, const std::vector<Text>& directories,
+                                 bool subdirectories = false) {
+  RecordingWindow window;
+  SearchControl control(window, SearchFlavour::Windows);
+  SearchOptions options;
+  options.searchSubdirectories = subdirectories;
+  if (control.Start(directories, options) != SearchControl::StartResult::Started)
+    return {"<not started>"};
+  if (!window.PumpUntil([&] { return window.stateChanges > 0; })) return {"<did not end>"};
+  std::set<std::string> found;
+  for (const auto& row : window.rows) found.insert(RelativeTo(root, {row[1]})[0]);
+  return found;
+}
 
 TEST(Win32Search, WorkerRunsBelowNormalOrWithHighPriorityAboveNormal) {
   TempTree tree({{"d/a", "x"}, {"d/b", "x"}});
@@ -64,6 +84,61 @@ TEST(Win32Search, HiddenAndSystemFilesNeedTheirOptions) {
     for (const auto& row : window.rows) found.insert(RelativeTo(tree.RootText(), {row[1]})[0]);
     EXPECT_EQ(found, c.files) << c.hidden << c.system;
   }
+}
+
+TEST(Win32Search, DirectoryLinksToAnAncestorEndTheSearchWithEachFileOnce) {
+  if (!testing::UnderWine()) GTEST_SKIP() << "the links are made as Linux symbolic links";
+  TempTree tree({{"a/x", "same"}, {"a/b/y", "same"}, {"a/b/c/z", "same"}});
+  testing::HostLinks links;
+  ASSERT_TRUE(links.Add(tree.PathOf("a"), tree.PathOf("a/self")));
+  ASSERT_TRUE(links.Add(tree.PathOf("a"), tree.PathOf("a/b/up")));
+  ASSERT_TRUE(links.Add(tree.PathOf("a"), tree.PathOf("a/b/c/up")));
+  EXPECT_EQ(SearchRows(tree.RootText(), {tree.PathOf("a")}, true),
+            (std::set<std::string>{"a/x", "a/b/y", "a/b/c/z"}));
+}
+
+TEST(Win32Search, ANameEndingInADotIsReadAsItselfNotAsItsNamesake) {
+  TempTree tree({{"d/foo", "plain"}, {"d/other", "dot!"}});
+  HANDLE h = CreateFileW((L"\\\\?\\" + tree.PathOf("d/foo.")).c_str(), GENERIC_WRITE, 0, nullptr,
+                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(h, "dot!", 4, &written, nullptr));
+  CloseHandle(h);
+  EXPECT_EQ(SearchRows(tree.RootText(), {tree.PathOf("d")}), (std::set<std::string>{"d/foo.", "d/other"}));
+  EXPECT_TRUE(DeleteFileAt(tree.PathOf("d/foo.")));
+}
+
+TEST(Win32Search, FilePathsOfMoreThan260CharactersDropOut) {
+  // Windows without the "\\?\" form would drop the path of 260 characters too
+  // and Wine would keep the one of 261; both now keep 259 and 260 only.
+  TempTree tree;
+  std::size_t root = tree.PathOf("").size() + 1;
+  std::set<std::string> expected;
+  for (std::size_t length : {259u, 260u, 261u}) {
+    ASSERT_LT(root, length) << "temporary directory too long for this case";
+    std::string name(length - root, 'n');
+    tree.Add({name, "same"});
+    ASSERT_EQ(tree.PathOf(name).size(), length);
+    if (length <= 260) expected.insert(name);
+  }
+  EXPECT_EQ(SearchRows(tree.RootText(), {tree.PathOf("")}), expected);
+}
+
+bool ZeroFileId(void*, FileId128& out) {
+  out = FileId128{};
+  out.volume = 1;
+  return true;
+}
+
+TEST(Win32Search, AVolumeWhoseFileIdsAreZeroStillHasManyFiles) {
+  // Trusting the id would make every file of such a volume one file, and the
+  // user would see no duplicates at all.
+  TempTree tree({{"d/one", "same"}, {"d/two", "same"}, {"d/three", "other"}});
+  SetFileIdQueryForTesting(ZeroFileId);
+  std::set<std::string> rows = SearchRows(tree.RootText(), {tree.PathOf("d")});
+  SetFileIdQueryForTesting(nullptr);
+  EXPECT_EQ(rows, (std::set<std::string>{"d/one", "d/two"}));
 }
 
 }  // namespace

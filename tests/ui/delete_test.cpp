@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 
 #include "engine/file_system.hpp"
 #include "tests/support/temp_tree.hpp"
@@ -204,6 +205,47 @@ TEST(Delete, RowsOfFilesRemovedByHandGoWithTheNextDelete) {
   app.Click(GadgetDeleteSelected);
   EXPECT_EQ(Sorted(RowPaths(app, tree)), (std::vector<std::string>{b > a ? "a" : "b", "d"}));
   EXPECT_EQ(FilesLeft(tree), (std::vector<std::string>{b > a ? "a" : "b", "d"}));
+}
+
+
+// Names that end in a blank are ordinary names on POSIX (and on Windows by the
+// long path form). After Delete, a row goes with its own file: the row of a
+// deleted file does not stay because a file without the blank exists, and the
+// row of the kept file does not go because none does.
+TEST(Delete, RowsFollowTheirOwnFilesWhenNamesEndInABlank) {
+  struct Case {
+    const char* what;
+    std::vector<testing::TreeEntry> files;
+    std::string kept;     // the group's first row (in folder b)
+    std::string deleted;  // the checked row (in folder a)
+  } cases[] = {
+      {"the deleted file's name ends in a blank, a file without it stays",
+       {{"b/keep", "same!"}, {"a/dup ", "same!"}, {"a/dup", "another size"}}, "b/keep", "a/dup "},
+      {"the kept file's name ends in a blank",
+       {{"b/keep ", "same!"}, {"a/x", "same!"}}, "b/keep ", "a/x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempTree tree(c.files);
+    if (FilesLeft(tree).size() != c.files.size()) {
+      // Made through the plain path form, a trailing blank is dropped on Windows.
+      std::cout << "skipped here: this host's test fixture cannot make the names\n";
+      continue;
+    }
+    App app(SearchFlavour::Mac);
+    // Folder b first, so its file is the one kept.
+    app.host.AppendRow(GadgetSearchList, tree.PathOf("b"));
+    app.host.AppendRow(GadgetSearchList, tree.PathOf("a"));
+    app.Click(GadgetStart);
+    ASSERT_TRUE(app.FinishSearch());
+    ASSERT_EQ(RowPaths(app, tree), (std::vector<std::string>{c.kept, c.deleted}));
+    app.Click(GadgetSelectAllButOne);
+    app.host.QueueAnswer(kAnswerYes);
+    app.Click(GadgetDeleteSelected);
+    EXPECT_FALSE(fs::exists(tree.Root() / c.deleted));
+    EXPECT_TRUE(fs::exists(tree.Root() / c.kept));
+    EXPECT_EQ(RowPaths(app, tree), std::vector<std::string>{c.kept});
+  }
 }
 
 }  // namespace
