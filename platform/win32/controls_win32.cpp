@@ -92,6 +92,7 @@ void Win32Window::CreateControl(int gadget, ControlKind kind, Rect place, const 
       break;
     case ControlKind::TextField:
       control.hwnd = make(WS_EX_CLIENTEDGE, WC_EDITW, ES_AUTOHSCROLL | WS_TABSTOP, place);
+      SendMessageW(control.hwnd, EM_SETLIMITTEXT, 0, 0);  // no limit on what the user types or pastes
       break;
     case ControlKind::Button:
       control.hwnd = make(0, WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, place);

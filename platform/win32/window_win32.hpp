@@ -85,6 +85,8 @@ class Win32Window final : public WindowHost {
   HWND WindowHandle() const { return window_; }
   // The control's window (a spin field's text field); nullptr when unknown.
   HWND ControlHandle(int gadget) const;
+  // The one tooltip control that holds every control's tip.
+  HWND ToolTipHandle() const { return toolTips_; }
   // The page window of a panel's tab; nullptr when unknown.
   HWND PageHandle(int panel, int tab) const;
   // Dispatches the thread's messages until done() holds or timeoutMs passed;

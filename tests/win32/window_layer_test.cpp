@@ -86,6 +86,18 @@ TEST_F(WindowLayer, SpinFieldAcceptsAnyTextAndItsArrowsStepWithinTheRange) {
   EXPECT_EQ(outer.right - outer.left, 120 - 12);
 }
 
+TEST_F(WindowLayer, TextFieldsTakeTextOfAnyLength) {
+  host.CreateControl(36, ControlKind::TextField, {10, 10, 170, 20}, L"");
+  const Text types = [] {
+    Text t;
+    for (int i = 0; i < 12000; ++i) t += L"jpg ";
+    return t;
+  }();
+  SendMessageW(host.ControlHandle(36), EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(types.c_str()));  // a paste
+  EXPECT_EQ(host.TextOf(36).size(), types.size());
+  EXPECT_GE(events.Count(36), 1);
+}
+
 TEST_F(WindowLayer, ResultListShowsItsRowsAndKeepsCheckMarksApartFromTheSelection) {
   host.CreateControl(19, ControlKind::ResultList, {0, 0, 650, 300}, L"");
   for (int column = 0; column < 6; ++column) host.AddColumn(19, L"C" + DecimalText(column), 100);

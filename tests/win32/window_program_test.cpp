@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/win32/window_win32.hpp"
@@ -190,6 +191,7 @@ TEST_F(ProgramWindow, ControlsTakeTheirPlacesAtTheOpeningSizeAndAfterAResizeToTh
   EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX),
             static_cast<DWORD>(WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
   EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_NE(GetClassLongPtrW(window, GCLP_HICON), 0);  // the program's icon
 
   for (const Expected& e : ExpectedPlaces()) {
     EXPECT_EQ(FieldOf(PlaceOfWindow(Handle(e.gadget)), e.field), e.opening)
@@ -210,6 +212,25 @@ TEST_F(ProgramWindow, ControlsTakeTheirPlacesAtTheOpeningSizeAndAfterAResizeToTh
         << "gadget " << e.gadget << " field " << e.field << " at 810 x 645";
   }
   ExpectPagesFollowThePanel(host);
+
+  // Every tip is on the one tooltip control, in the program's words.
+  HWND tips = host.ToolTipHandle();
+  EXPECT_EQ(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0), 21);
+  struct Tip {
+    int gadget;
+    const wchar_t* text;
+  };
+  for (const Tip& tip : {Tip{GadgetBrowse, L"Select a directory"}, Tip{GadgetStop, L"Stop searching"},
+                         Tip{GadgetHidden, L"Include hidden files"}, Tip{GadgetDeleteSelected, L"Delete selected files"}}) {
+    wchar_t buffer[200] = {};
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = GetParent(Handle(tip.gadget));
+    tool.uId = reinterpret_cast<UINT_PTR>(Handle(tip.gadget));
+    tool.lpszText = buffer;
+    SendMessageW(tips, TTM_GETTEXTW, 200, reinterpret_cast<LPARAM>(&tool));
+    EXPECT_EQ(Text(buffer), tip.text) << "gadget " << tip.gadget;
+  }
 
   // Smaller than the smallest: the window's limits hold.
   ResizeClientTo(500, 400);
@@ -439,6 +460,57 @@ TEST_F(ProgramWindow, BadDirectoriesInTheInputGiveTheErrorBoxAndKeepTheText) {
   }
   EXPECT_EQ(host.RowCount(GadgetSearchList), 0);
   EXPECT_EQ(host.Boxes().size(), 3u);
+}
+
+// vantrel.exe itself: its resources, its window, and the close that ends it
+// with exit code 0. CTest gives its path in VANTREL_EXE.
+TEST(WindowsProgram, OpensItsWindowShipsItsResourcesAndEndsWithExitCode0OnClose) {
+  wchar_t unixPath[1024] = {};
+  ASSERT_GT(GetEnvironmentVariableW(L"VANTREL_EXE", unixPath, 1024), 0u) << "VANTREL_EXE is not set";
+  Text exe = L"Z:" + Text(unixPath);
+  std::replace(exe.begin(), exe.end(), L'/', L'\\');
+
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &ignored);
+  ASSERT_GT(size, 0u);
+  std::vector<char> version(size);
+  ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, size, version.data()));
+  for (const auto& [key, value] : {std::pair{L"ProductName", L"Vantrel"}, std::pair{L"FileVersion", L"1.4"}}) {
+    wchar_t* text = nullptr;
+    UINT length = 0;
+    Text query = Text(L"\\StringFileInfo\\040904B0\\") + key;
+    ASSERT_TRUE(VerQueryValueW(version.data(), query.c_str(), reinterpret_cast<void**>(&text), &length));
+    EXPECT_EQ(Text(text), value);
+  }
+  HMODULE image = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(image, nullptr);
+  HRSRC manifest = FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  ASSERT_NE(manifest, nullptr);
+  std::string manifestText(static_cast<const char*>(LockResource(LoadResource(image, manifest))),
+                           SizeofResource(image, manifest));
+  EXPECT_NE(manifestText.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+  EXPECT_NE(FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)), nullptr);  // the icon group
+  FreeLibrary(image);
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+  HWND window = nullptr;
+  for (int tries = 0; tries < 600 && window == nullptr; ++tries) {
+    window = FindWindowW(L"VantrelWindow", L" Vantrel v1.4");
+    if (window == nullptr) Sleep(50);
+  }
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(IsWindowVisible(window));
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
+  DWORD exitCode = 1;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  EXPECT_EQ(exitCode, 0u);
+  if (exitCode == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
 }
 
 TEST_F(ProgramWindow, TheCloseRequestEndsTheProgram) {
