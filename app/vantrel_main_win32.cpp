@@ -1,5 +1,11 @@
-// The Windows program. Its window arrives with the user-interface work; until
-// then it starts and ends with exit code 0, as every end of the program does.
+// The Windows program: the program's window on raw Win32.
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include "platform/win32/window_win32.hpp"
+#include "ui/program.hpp"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  vantrel::Win32Window host;
+  vantrel::Program program(host, vantrel::SearchFlavour::Windows);
+  return program.Run();
+}

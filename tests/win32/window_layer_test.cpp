@@ -1,0 +1,307 @@
+// The Win32 window layer on its own: the controls it builds answer the way the
+// program expects, read back from the Win32 controls themselves.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "platform/win32/result_rows_win32.hpp"
+#include "platform/win32/window_win32.hpp"
+
+namespace vantrel {
+namespace {
+
+struct RecordingEvents : WindowEvents {
+  void OnControlEvent(int gadget) override { controls.push_back(gadget); }
+  void OnSizeEvent() override { ++sizes; }
+  void OnCloseRequest() override { ++closes; }
+  int Count(int gadget) const { return static_cast<int>(std::count(controls.begin(), controls.end(), gadget)); }
+  std::vector<int> controls;
+  int sizes = 0;
+  int closes = 0;
+};
+
+class WindowLayer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(host.OpenWindow(L" test", 700, 500, true));
+    host.SetEventSink(&events);
+  }
+  Win32Window host;
+  RecordingEvents events;
+};
+
+Text CellOfView(HWND list, int row, int column) {
+  wchar_t buffer[300] = {};
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = buffer;
+  item.cchTextMax = 300;
+  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return buffer;
+}
+
+TEST_F(WindowLayer, SpinFieldAcceptsAnyTextAndItsArrowsStepWithinTheRange) {
+  host.CreateControl(118, ControlKind::SpinField, {10, 10, 98, 20}, L"");
+  HWND field = host.ControlHandle(118);
+  EXPECT_EQ(host.TextOf(118), L"0");
+  EXPECT_EQ(host.PlaceOf(118), (Rect{10, 10, 98, 20}));
+  RECT outer{};
+  GetWindowRect(field, &outer);
+  EXPECT_EQ(outer.right - outer.left, 98 - 10);  // the arrows take h / 2
+
+  SetWindowTextW(field, L"12ab");
+  EXPECT_EQ(host.TextOf(118), L"12ab");
+  EXPECT_GE(events.Count(118), 1);
+
+  struct Step {
+    std::int64_t from;
+    WPARAM key;
+    const wchar_t* expected;
+  };
+  for (const Step& step : {Step{41, VK_UP, L"42"}, Step{41, VK_DOWN, L"40"}, Step{0, VK_DOWN, L"0"},
+                           Step{2147483647, VK_UP, L"2147483647"}, Step{2147483647, VK_DOWN, L"2147483646"},
+                           Step{1234567, VK_UP, L"1234568"}}) {
+    host.SetValue(118, step.from);
+    EXPECT_EQ(host.TextOf(118), DecimalText(step.from));
+    int before = events.Count(118);
+    SendMessageW(field, WM_KEYDOWN, step.key, 0);
+    SendMessageW(field, WM_KEYUP, step.key, 0);
+    EXPECT_EQ(host.TextOf(118), step.expected) << step.from;
+    if (host.TextOf(118) != DecimalText(step.from)) {
+      EXPECT_GT(events.Count(118), before);
+    }
+  }
+
+  host.SetPlace(118, {40, 50, 120, 24});
+  EXPECT_EQ(host.PlaceOf(118), (Rect{40, 50, 120, 24}));
+  GetWindowRect(field, &outer);
+  EXPECT_EQ(outer.right - outer.left, 120 - 12);
+}
+
+TEST_F(WindowLayer, TextFieldsTakeTextOfAnyLength) {
+  host.CreateControl(36, ControlKind::TextField, {10, 10, 170, 20}, L"");
+  const Text types = [] {
+    Text t;
+    for (int i = 0; i < 12000; ++i) t += L"jpg ";
+    return t;
+  }();
+  SendMessageW(host.ControlHandle(36), EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(types.c_str()));  // a paste
+  EXPECT_EQ(host.TextOf(36).size(), types.size());
+  EXPECT_GE(events.Count(36), 1);
+}
+
+TEST_F(WindowLayer, ResultListShowsItsRowsAndKeepsCheckMarksApartFromTheSelection) {
+  host.CreateControl(19, ControlKind::ResultList, {0, 0, 650, 300}, L"");
+  for (int column = 0; column < 6; ++column) host.AddColumn(19, L"C" + DecimalText(column), 100);
+  host.ShowAndActivate();
+  std::vector<Text> cells;
+  for (int row = 0; row < 4; ++row) {
+    for (int column = 0; column < 6; ++column) cells.push_back(L"r" + DecimalText(row) + L"c" + DecimalText(column));
+  }
+  host.AppendRows(19, cells);
+  HWND list = host.ControlHandle(19);
+  ASSERT_EQ(host.RowCount(19), 4);
+  EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 4);
+  EXPECT_EQ(CellOfView(list, 2, 1), L"r2c1");
+  EXPECT_EQ(host.RowText(19, 3, 5), L"r3c5");
+
+  // A click on row 1's check box marks it and leaves the selection alone.
+  RECT bounds{};
+  bounds.left = LVIR_BOUNDS;
+  ASSERT_TRUE(SendMessageW(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&bounds)));
+  POINT onBox{-1, (bounds.top + bounds.bottom) / 2};
+  for (int x = bounds.left; x < bounds.left + 40 && onBox.x < 0; ++x) {
+    LVHITTESTINFO hit{};
+    hit.pt = {x, onBox.y};
+    if (SendMessageW(list, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit)) == 1 &&
+        (hit.flags & LVHT_ONITEMSTATEICON) != 0) {
+      onBox.x = x + 2;
+    }
+  }
+  ASSERT_GE(onBox.x, 0) << "no check box found in row 1";
+  SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(onBox.x, onBox.y));
+  SendMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(onBox.x, onBox.y));
+  EXPECT_EQ(host.RowState(19, 1), kRowChecked);
+  EXPECT_GE(events.Count(19), 1);
+  EXPECT_EQ(SendMessageW(list, LVM_GETITEMSTATE, 1, LVIS_STATEIMAGEMASK), INDEXTOSTATEIMAGEMASK(2));
+  EXPECT_EQ(SendMessageW(list, LVM_GETITEMSTATE, 0, LVIS_STATEIMAGEMASK), INDEXTOSTATEIMAGEMASK(1));
+
+  // The space bar marks every selected row like the focused one.
+  host.SetRowState(19, 0, kRowHighlighted);
+  host.SetRowState(19, 2, kRowHighlighted);
+  LVITEMW item{};
+  item.stateMask = LVIS_FOCUSED;
+  item.state = LVIS_FOCUSED;
+  SendMessageW(list, LVM_SETITEMSTATE, 2, reinterpret_cast<LPARAM>(&item));
+  SetFocus(list);
+  SendMessageW(list, WM_KEYDOWN, VK_SPACE, 0);
+  SendMessageW(list, WM_KEYUP, VK_SPACE, 0);
+  EXPECT_EQ(host.RowState(19, 0), kRowHighlighted | kRowChecked);
+  EXPECT_EQ(host.RowState(19, 1), kRowChecked);
+  EXPECT_EQ(host.RowState(19, 2), kRowHighlighted | kRowChecked);
+  EXPECT_EQ(host.RowState(19, 3), 0);
+
+  // States are set exactly, both marks at once.
+  for (int state : {0, kRowChecked, kRowHighlighted, kRowHighlighted | kRowChecked, 0}) {
+    host.SetRowState(19, 3, state);
+    EXPECT_EQ(host.RowState(19, 3), state);
+  }
+
+  // A click on a row's text selects it, also after the layer last saw no
+  // row selected.
+  for (int row = 0; row < 4; ++row) host.SetRowState(19, row, 0);
+  EXPECT_EQ(host.RowState(19, 1), 0);
+  RECT label{};
+  label.left = LVIR_LABEL;
+  ASSERT_TRUE(SendMessageW(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&label)));
+  LPARAM onText = MAKELPARAM(label.left + 20, (label.top + label.bottom) / 2);
+  SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, onText);
+  SendMessageW(list, WM_LBUTTONUP, 0, onText);
+  EXPECT_EQ(host.RowState(19, 1), kRowHighlighted);
+  EXPECT_EQ(host.RowState(19, 0), 0);
+
+  // Rows go from the last to the first, as Delete removes them, and in any order.
+  host.SetRowState(19, 3, kRowChecked);
+  host.RemoveRow(19, 2);
+  host.RemoveRow(19, 0);
+  ASSERT_EQ(host.RowCount(19), 2);
+  EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 2);
+  EXPECT_EQ(host.RowText(19, 0, 0), L"r1c0");
+  EXPECT_EQ(host.RowState(19, 0), kRowHighlighted);  // the selection moves with its row
+  EXPECT_EQ(host.RowText(19, 1, 0), L"r3c0");
+  EXPECT_EQ(host.RowState(19, 1), kRowChecked);
+  EXPECT_EQ(CellOfView(list, 1, 4), L"r3c4");
+  host.ClearRows(19);
+  EXPECT_EQ(host.RowCount(19), 0);
+  EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 0);
+}
+
+TEST(ResultRows, RemovalsInAnyOrderLeaveTheRowsAVectorWouldKeep) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 40; ++round) {
+    ResultRows rows;
+    std::vector<Text> reference;
+    std::vector<Text> cells;
+    int count = 1 + static_cast<int>(random() % 60);
+    for (int row = 0; row < count; ++row) {
+      reference.push_back(DecimalText(row));
+      for (int column = 0; column < 6; ++column) cells.push_back(column == 0 ? DecimalText(row) : Text(L"x"));
+    }
+    rows.Append(cells);
+    // Mostly downward sweeps (Delete), with reads and stray removals between.
+    int next = count - 1;
+    while (!reference.empty()) {
+      int row;
+      if (random() % 4 != 0) {
+        next = std::min(next, static_cast<int>(reference.size()) - 1);
+        row = next - static_cast<int>(random() % 3);
+        if (row < 0) row = 0;
+        next = row - 1;
+        if (next < 0) next = static_cast<int>(reference.size()) - 2;
+      } else {
+        row = static_cast<int>(random() % reference.size());
+      }
+      rows.Remove(row);
+      reference.erase(reference.begin() + row);
+      ASSERT_EQ(rows.Count(), static_cast<int>(reference.size()));
+      if (random() % 3 == 0 && !reference.empty()) {
+        int probe = static_cast<int>(random() % reference.size());
+        ASSERT_EQ(rows.Cell(probe, 0), reference[static_cast<std::size_t>(probe)]) << "round " << round;
+      }
+    }
+    for (std::size_t i = 0; i < reference.size(); ++i) ASSERT_EQ(rows.Cell(static_cast<int>(i), 0), reference[i]);
+  }
+}
+
+TEST_F(WindowLayer, TasksPostedFromAnotherThreadRunInOrderOnTheWindowsThreadAndWakeTheLoop) {
+  DWORD windowThread = GetCurrentThreadId();
+  std::vector<int> ran;
+  std::atomic<bool> elsewhere{false};
+  std::thread worker([&] {
+    for (int i = 0; i < 2000; ++i) {
+      host.PostToWindowThread([&, i] {
+        if (GetCurrentThreadId() != windowThread) elsewhere = true;
+        ran.push_back(i);
+      });
+    }
+    // The loop sleeps in GetMessage; only the post can wake it to end.
+    host.PostToWindowThread([] { PostQuitMessage(0); });
+  });
+  EXPECT_EQ(host.RunEventLoop(), 0);
+  worker.join();
+  EXPECT_FALSE(elsewhere);
+  ASSERT_EQ(ran.size(), 2000u);
+  for (int i = 0; i < 2000; ++i) ASSERT_EQ(ran[static_cast<std::size_t>(i)], i);
+}
+
+TEST_F(WindowLayer, BoxesShowTheirButtonsAndGiveTheButtonPressed) {
+  struct Case {
+    BoxKind kind;
+    const wchar_t* title;
+    int press;
+    int present;
+    int absent;
+    int answer;
+  };
+  for (const Case& c : {Case{BoxKind::Question, L"Box question", IDNO, IDYES, IDOK, kAnswerNo},
+                        Case{BoxKind::Question, L"Box question yes", IDYES, IDNO, IDOK, kAnswerYes},
+                        Case{BoxKind::Error, L"Box error", IDOK, IDOK, IDYES, kAnswerOk},
+                        Case{BoxKind::Information, L"Box information", IDOK, IDOK, IDNO, kAnswerOk}}) {
+    std::atomic<bool> present{false};
+    std::atomic<bool> absent{false};
+    std::thread person([&] {
+      for (int tries = 0; tries < 400; ++tries) {
+        HWND box = FindWindowW(L"#32770", c.title);
+        if (box != nullptr && IsWindowVisible(box)) {
+          present = IsWindowVisible(GetDlgItem(box, c.present)) != FALSE;
+          HWND other = GetDlgItem(box, c.absent);
+          absent = other == nullptr || !IsWindowVisible(other);
+          PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(c.press), 0);
+          return;
+        }
+        Sleep(25);
+      }
+    });
+    int answer = host.Ask(c.kind, c.title, L"text");
+    person.join();
+    EXPECT_EQ(answer, c.answer) << static_cast<int>(c.kind) << " " << c.press;
+    EXPECT_TRUE(present);
+    EXPECT_TRUE(absent);
+  }
+}
+
+TEST_F(WindowLayer, SizeEventsAndTheCloseRequestReachTheProgram) {
+  host.SetSizeLimits({600, 400}, {900, 700});
+  host.ShowAndActivate();
+  host.PumpPending();
+  int before = events.sizes;
+  HWND window = host.WindowHandle();
+  SetWindowPos(window, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER);
+  host.PumpPending();
+  EXPECT_GT(events.sizes, before);
+  // Too small: the limits, given for the client area, hold.
+  EXPECT_EQ(host.ClientSize().width, 600);
+  EXPECT_EQ(host.ClientSize().height, 400);
+  before = events.sizes;
+  ShowWindow(window, SW_MINIMIZE);
+  host.PumpPending();
+  EXPECT_EQ(events.sizes, before);
+  ShowWindow(window, SW_RESTORE);
+  host.PumpPending();
+  EXPECT_GT(events.sizes, before);
+
+  SendMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(events.closes, 1);
+  EXPECT_TRUE(IsWindow(window));  // the program decides; the window does not close itself
+}
+
+}  // namespace
+}  // namespace vantrel

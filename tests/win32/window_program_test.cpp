@@ -1,0 +1,523 @@
+// The Windows program in its Win32 window: the places of the real controls,
+// both languages, and a whole search clicked through the controls, with the
+// boxes and the folder chooser answered through the window's seam.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/win32/window_win32.hpp"
+#include "tests/support/temp_tree.hpp"
+#include "ui/gadgets.hpp"
+#include "ui/program.hpp"
+
+namespace vantrel {
+namespace {
+
+using testing::TempTree;
+
+// A control's place relative to its parent, as Windows has it.
+Rect PlaceOfWindow(HWND hwnd) {
+  RECT rect{};
+  GetWindowRect(hwnd, &rect);
+  MapWindowPoints(HWND_DESKTOP, GetParent(hwnd), reinterpret_cast<POINT*>(&rect), 2);
+  return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+Text WindowText(HWND hwnd) {
+  wchar_t buffer[512] = {};
+  GetWindowTextW(hwnd, buffer, 512);
+  return buffer;
+}
+
+class ProgramWindow : public ::testing::Test {
+ protected:
+  void Open(const Text* languageName = nullptr) {
+    if (languageName != nullptr) host.OverrideLanguageName(*languageName);
+    host.OverrideEnd([this] { ended = true; });
+    ASSERT_TRUE(program.StartUp());
+    host.PumpPending();
+  }
+  HWND Handle(int gadget) {
+    HWND hwnd = host.ControlHandle(gadget);
+    EXPECT_NE(hwnd, nullptr) << gadget;
+    return hwnd;
+  }
+  // Clicks a button or check box as a person could: it must be shown and
+  // enabled, and so must everything it lies on.
+  void Click(int gadget) {
+    HWND hwnd = Handle(gadget);
+    ASSERT_TRUE(IsWindowVisible(hwnd)) << "gadget " << gadget << " is not shown";
+    for (HWND w = hwnd; w != nullptr; w = GetParent(w)) {
+      ASSERT_TRUE(IsWindowEnabled(w)) << "gadget " << gadget << " cannot be clicked";
+    }
+    SendMessageW(hwnd, BM_CLICK, 0, 0);
+    host.PumpPending();
+  }
+  void Type(int gadget, const Text& text) {
+    SetWindowTextW(Handle(gadget), text.c_str());
+    host.PumpPending();
+  }
+  // Clicks a tab of the panel where the tab control shows it.
+  void ClickTab(int tab) {
+    HWND panel = Handle(GadgetPanel);
+    RECT item{};
+    SendMessageW(panel, TCM_GETITEMRECT, static_cast<WPARAM>(tab), reinterpret_cast<LPARAM>(&item));
+    LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+    SendMessageW(panel, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(panel, WM_LBUTTONUP, 0, at);
+    host.PumpPending();
+  }
+  void ResizeClientTo(int width, int height) {
+    HWND window = host.WindowHandle();
+    RECT outer{0, 0, width, height};
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)));
+    SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    host.PumpPending();
+  }
+  // Runs the window until the search has ended and the panel is back.
+  void WaitForSearchEnd() {
+    ASSERT_TRUE(host.PumpUntil(
+        [&] { return !program.Search().IsAlive() && IsWindowEnabled(host.ControlHandle(GadgetPanel)); }, 60000));
+    host.PumpPending();
+  }
+  std::vector<Text> ResultColumn(int column) {
+    std::vector<Text> cells;
+    for (int row = 0; row < host.RowCount(GadgetResults); ++row) cells.push_back(host.RowText(GadgetResults, row, column));
+    return cells;
+  }
+
+  Win32Window host;
+  Program program{host, SearchFlavour::Windows};
+  bool ended = false;
+};
+
+// --- Places -------------------------------------------------------------------
+
+enum Field { X, Y, W, H };
+
+struct Expected {
+  int gadget;
+  Field field;
+  int opening;   // at 972 x 700
+  int smallest;  // at 810 x 645
+};
+
+int FieldOf(const Rect& r, Field f) { return f == X ? r.x : f == Y ? r.y : f == W ? r.w : r.h; }
+
+const std::vector<Expected>& ExpectedPlaces() {
+  static const std::vector<Expected> table = {
+      // The frames stack from the top.
+      {GadgetDirectoryFrame, W, 962, 800}, {GadgetDirectoryFrame, Y, 0, 0}, {GadgetDirectoryFrame, H, 44, 41},
+      {GadgetSearchListFrame, W, 962, 800}, {GadgetSearchListFrame, Y, 44, 41}, {GadgetSearchListFrame, H, 110, 102},
+      {GadgetPanelFrame, W, 962, 800}, {GadgetPanelFrame, Y, 154, 143}, {GadgetPanelFrame, H, 438, 403},
+      {GadgetProgressFrame, W, 962, 800}, {GadgetProgressFrame, Y, 592, 546}, {GadgetProgressFrame, H, 49, 45},
+      {GadgetSearchControlFrame, W, 962, 800}, {GadgetSearchControlFrame, Y, 641, 591},
+      {GadgetSearchControlFrame, H, 49, 45},
+      // The directory and the search list.
+      {GadgetAdd, Y, 63, 56}, {GadgetRemove, Y, 104, 97}, {GadgetSearchList, Y, 64, 57},
+      {GadgetSearchList, W, 839, 677}, {GadgetBrowse, X, 809, 647}, {GadgetDirectoryInput, W, 687, 525},
+      // The panel, the progress bar and the search buttons.
+      {GadgetPanel, Y, 184, 156}, {GadgetPanel, W, 952, 790}, {GadgetPanel, H, 383, 383},
+      {GadgetProgress, Y, 610, 562}, {GadgetProgress, W, 952, 790},
+      {GadgetStart, Y, 656, 604}, {GadgetPause, Y, 656, 604}, {GadgetStop, Y, 656, 604},
+      {GadgetStart, X, 10, 10}, {GadgetPause, X, 330, 275}, {GadgetStop, X, 650, 540},
+      {GadgetStart, W, 311, 259}, {GadgetPause, W, 311, 259}, {GadgetStop, W, 311, 259},
+      // The Options page.
+      {GadgetHidden, X, 78, 65}, {GadgetSystem, X, 78, 65}, {GadgetSubdirs, X, 78, 65},
+      {GadgetSizeLimit, X, 78, 65}, {GadgetMaxLabel, X, 78, 65}, {GadgetMinLabel, X, 78, 65},
+      {GadgetMinSize, X, 118, 105}, {GadgetMaxSize, X, 118, 105},
+      {GadgetMinUnitLabel, X, 223, 210}, {GadgetMaxUnitLabel, X, 223, 210},
+      {GadgetAlwaysOnTop, X, 535, 446}, {GadgetHighPriority, X, 535, 446}, {GadgetFileTypes, X, 535, 446},
+      {GadgetFileTypesInput, X, 630, 541},
+      {GadgetOptionsFrame, W, 940, 778}, {GadgetSearchOptionsFrame, W, 907, 745},
+      {GadgetOtherOptionsFrame, W, 907, 745},
+      // The Results page.
+      {GadgetResults, W, 940, 778}, {GadgetResults, H, 320, 320},
+      {GadgetSelectAll, X, 2, 2}, {GadgetSelectAllButOne, X, 193, 160}, {GadgetReverseSelection, X, 384, 318},
+      {GadgetClearList, X, 575, 476}, {GadgetDeleteSelected, X, 766, 634},
+      {GadgetSelectAll, W, 179, 148}, {GadgetSelectAllButOne, W, 179, 148}, {GadgetReverseSelection, W, 179, 148},
+      {GadgetClearList, W, 179, 148}, {GadgetDeleteSelected, W, 179, 148},
+  };
+  return table;
+}
+
+// Each page covers the panel's display area: the panel less its tab strip.
+void ExpectPagesFollowThePanel(Win32Window& host) {
+  HWND panel = host.ControlHandle(GadgetPanel);
+  RECT area{};
+  GetClientRect(panel, &area);
+  SendMessageW(panel, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+  MapWindowPoints(panel, HWND_DESKTOP, reinterpret_cast<POINT*>(&area), 2);
+  RECT panelRect{};
+  GetWindowRect(panel, &panelRect);
+  for (int tab : {kOptionsTab, kResultsTab}) {
+    HWND page = host.PageHandle(GadgetPanel, tab);
+    ASSERT_NE(page, nullptr);
+    RECT pageRect{};
+    GetWindowRect(page, &pageRect);
+    EXPECT_EQ(pageRect.left, area.left) << "tab " << tab;
+    EXPECT_EQ(pageRect.top, area.top) << "tab " << tab;
+    EXPECT_EQ(pageRect.right, area.right) << "tab " << tab;
+    EXPECT_EQ(pageRect.bottom, area.bottom) << "tab " << tab;
+    EXPECT_GT(pageRect.top, panelRect.top) << "below the tab strip";
+    EXPECT_LE(pageRect.right, panelRect.right);
+  }
+}
+
+TEST_F(ProgramWindow, ControlsTakeTheirPlacesAtTheOpeningSizeAndAfterAResizeToTheSmallest) {
+  Open();
+  HWND window = host.WindowHandle();
+  RECT client{};
+  GetClientRect(window, &client);
+  ASSERT_EQ(client.right, 972);
+  ASSERT_EQ(client.bottom, 700);
+  // Centred on the screen, with a sizing border and both boxes.
+  RECT outer{};
+  GetWindowRect(window, &outer);
+  EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2);
+  EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2);
+  auto style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
+  EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX),
+            static_cast<DWORD>(WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+  EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_NE(GetClassLongPtrW(window, GCLP_HICON), 0);  // the program's icon
+
+  for (const Expected& e : ExpectedPlaces()) {
+    EXPECT_EQ(FieldOf(PlaceOfWindow(Handle(e.gadget)), e.field), e.opening)
+        << "gadget " << e.gadget << " field " << e.field << " at 972 x 700";
+  }
+  // The method check boxes stand apart, left to right MD5, SHA1, CRC32.
+  int md5 = PlaceOfWindow(Handle(GadgetMd5)).x;
+  EXPECT_EQ(PlaceOfWindow(Handle(GadgetSha1)).x, md5 + 60);
+  EXPECT_EQ(PlaceOfWindow(Handle(GadgetCrc32)).x, md5 + 120);
+  ExpectPagesFollowThePanel(host);
+
+  ResizeClientTo(810, 645);
+  GetClientRect(window, &client);
+  ASSERT_EQ(client.right, 810);
+  ASSERT_EQ(client.bottom, 645);
+  for (const Expected& e : ExpectedPlaces()) {
+    EXPECT_EQ(FieldOf(PlaceOfWindow(Handle(e.gadget)), e.field), e.smallest)
+        << "gadget " << e.gadget << " field " << e.field << " at 810 x 645";
+  }
+  ExpectPagesFollowThePanel(host);
+
+  // Every tip is on the one tooltip control, in the program's words.
+  HWND tips = host.ToolTipHandle();
+  EXPECT_EQ(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0), 21);
+  struct Tip {
+    int gadget;
+    const wchar_t* text;
+  };
+  for (const Tip& tip : {Tip{GadgetBrowse, L"Select a directory"}, Tip{GadgetStop, L"Stop searching"},
+                         Tip{GadgetHidden, L"Include hidden files"}, Tip{GadgetDeleteSelected, L"Delete selected files"}}) {
+    wchar_t buffer[200] = {};
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = GetParent(Handle(tip.gadget));
+    tool.uId = reinterpret_cast<UINT_PTR>(Handle(tip.gadget));
+    tool.lpszText = buffer;
+    SendMessageW(tips, TTM_GETTEXTW, 200, reinterpret_cast<LPARAM>(&tool));
+    EXPECT_EQ(Text(buffer), tip.text) << "gadget " << tip.gadget;
+  }
+
+  // Smaller than the smallest: the window's limits hold.
+  ResizeClientTo(500, 400);
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 810);
+  EXPECT_EQ(client.bottom, 645);
+}
+
+// --- Languages ------------------------------------------------------------------
+
+struct Shown {
+  int gadget;
+  const wchar_t* english;
+  const wchar_t* german;
+};
+
+const std::vector<Shown>& ShownTexts() {
+  static const std::vector<Shown> table = {
+      {GadgetDirectoryLabel, L"     Directory", L"   Verzeichnis"},
+      {GadgetBrowse, L"Browse", L"Suchen"},
+      {GadgetAdd, L"Add", L"Hinzuf\u00fcgen"},
+      {GadgetRemove, L"Remove", L"Entfernen"},
+      {GadgetSearchOptionsFrame, L"Search options", L"Suchoptionen"},
+      {GadgetHidden, L"Include hidden files", L"Versteckte Dateien durchsuchen"},
+      {GadgetMethodLabel, L"Method", L"Metode"},
+      {GadgetSizeLimit, L"Filesize limit", L"Gr\u00f6\u00dfenbegrenzung"},
+      {GadgetHighPriority, L"High Priority", L"Hohe Priorit\u00e4t"},
+      {GadgetSelectAllButOne, L"Select all except one", L"Duplikate ausw\u00e4hlen"},
+      {GadgetClearList, L"Clear list", L"Liste L\u00f6schen"},
+      {GadgetDeleteSelected, L"Delete selected files", L"Auswahl l\u00f6schen"},
+      {GadgetStart, L"Start", L"Start"},
+      {GadgetMinUnitLabel, L"Bytes", L"Bytes"},
+  };
+  return table;
+}
+
+std::vector<Text> TabTitles(HWND panel) {
+  std::vector<Text> titles;
+  for (int tab = 0; tab < TabCtrl_GetItemCount(panel); ++tab) {
+    wchar_t buffer[100] = {};
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = buffer;
+    item.cchTextMax = 100;
+    SendMessageW(panel, TCM_GETITEMW, static_cast<WPARAM>(tab), reinterpret_cast<LPARAM>(&item));
+    titles.push_back(buffer);
+  }
+  return titles;
+}
+
+std::vector<Text> ColumnTitles(HWND list) {
+  std::vector<Text> titles;
+  for (int column = 0;; ++column) {
+    wchar_t buffer[100] = {};
+    LVCOLUMNW item{};
+    item.mask = LVCF_TEXT;
+    item.pszText = buffer;
+    item.cchTextMax = 100;
+    if (!SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item))) break;
+    titles.push_back(buffer);
+  }
+  return titles;
+}
+
+void ExpectLanguage(ProgramWindow& test, Win32Window& host, bool german) {
+  EXPECT_EQ(WindowText(host.WindowHandle()), L" Vantrel v1.4");
+  for (const Shown& s : ShownTexts()) {
+    EXPECT_EQ(WindowText(host.ControlHandle(s.gadget)), german ? s.german : s.english) << "gadget " << s.gadget;
+  }
+  const std::vector<Text> tabs = german ? std::vector<Text>{L"Optionen", L"Ergebnisse"}
+                                        : std::vector<Text>{L"Options", L"Results"};
+  EXPECT_EQ(TabTitles(host.ControlHandle(GadgetPanel)), tabs);
+  const std::vector<Text> columns =
+      german ? std::vector<Text>{L"Gruppe", L"Dateiname", L"Gr\u00f6\u00dfe", L"MD5", L"SHA1", L"CRC32"}
+             : std::vector<Text>{L"Group", L"Filename", L"Size", L"MD5", L"SHA1", L"CRC32"};
+  EXPECT_EQ(ColumnTitles(host.ControlHandle(GadgetResults)), columns);
+  (void)test;
+}
+
+TEST_F(ProgramWindow, GermanWindowsNameSelectsTheGermanTexts) {
+  const Text name = L"Deutsch (Deutschland)";
+  Open(&name);
+  ExpectLanguage(*this, host, true);
+}
+
+TEST_F(ProgramWindow, EnglishNameSelectsTheEnglishTexts) {
+  const Text name = L"English (United States)";
+  Open(&name);
+  ExpectLanguage(*this, host, false);
+}
+
+// Runs once in English and once with a German locale (see CMakeLists). Wine
+// names every language in English, so under Wine the chain ends in the English
+// texts even for German; a German Windows names German "Deutsch ...".
+TEST_F(ProgramWindow, LanguageChainFollowsTheUsersLanguage) {
+  // The locale as POSIX takes it: LC_ALL before LANG.
+  wchar_t lang[64] = {};
+  if (GetEnvironmentVariableW(L"LC_ALL", lang, 64) == 0) GetEnvironmentVariableW(L"LANG", lang, 64);
+  const Text langText = lang;
+  LANGID expected = langText.rfind(L"de_DE", 0) == 0 ? 0x0407 : 0x0409;
+  EXPECT_EQ(Win32Window::UserLanguageId(), expected) << "locale " << testing::Bytes(langText);
+
+  wchar_t system[256] = {};
+  VerLanguageNameW(expected, system, 256);
+  Text name = host.UserLanguageName();
+  EXPECT_EQ(name, Text(system));
+  EXPECT_FALSE(name.empty());
+  Open();
+  ExpectLanguage(*this, host, SelectsGerman(name));
+}
+
+// --- A whole search ---------------------------------------------------------------
+
+void SetAttributes(const TempTree& tree, const std::string& relative, DWORD attributes) {
+  ASSERT_TRUE(SetFileAttributesW(tree.PathOf(relative).c_str(), attributes)) << relative;
+}
+
+std::set<std::string> FilesLeft(const TempTree& tree) {
+  std::set<std::string> left;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(tree.Root())) {
+    if (entry.is_regular_file()) left.insert(entry.path().lexically_relative(tree.Root()).generic_string());
+  }
+  return left;
+}
+
+std::set<std::string> Relative(const TempTree& tree, const std::vector<Text>& paths) {
+  std::set<std::string> relative;
+  for (const Text& path : paths) {
+    relative.insert(std::filesystem::path(path).lexically_relative(tree.Root()).generic_string());
+  }
+  return relative;
+}
+
+TEST_F(ProgramWindow, AWholeSearchThroughTheControlsDeletesTheCopiesAndNothingElse) {
+  TempTree tree({{"a/one.txt", "alpha contents"},
+                 {"a/two.txt", "alpha contents"},
+                 {"a/hidden.txt", "alpha contents"},
+                 {"a/system.txt", "alpha contents"},
+                 {"a/lone.txt", "beta contents"},
+                 {"a/h1.txt", "gamma contents"},
+                 {"a/h2.txt", "gamma contents"},
+                 {"a/sub/deep.txt", "alpha contents"}});
+  SetAttributes(tree, "a/hidden.txt", FILE_ATTRIBUTE_HIDDEN);
+  SetAttributes(tree, "a/system.txt", FILE_ATTRIBUTE_SYSTEM);
+  SetAttributes(tree, "a/h1.txt", FILE_ATTRIBUTE_HIDDEN);
+  SetAttributes(tree, "a/h2.txt", FILE_ATTRIBUTE_HIDDEN);
+  Open();
+
+  // Browse chooses the folder, Add puts it on the list; the same folder
+  // typed without its backslash is not added twice.
+  const Text folder = tree.PathOf("a");
+  host.QueueFolder(folder);
+  Click(GadgetBrowse);
+  EXPECT_EQ(WindowText(Handle(GadgetDirectoryInput)), folder + L"\\");
+  Click(GadgetAdd);
+  Type(GadgetDirectoryInput, folder);
+  Click(GadgetAdd);
+  EXPECT_EQ(WindowText(Handle(GadgetDirectoryInput)), L"");
+  ASSERT_EQ(host.RowCount(GadgetSearchList), 1);
+  EXPECT_EQ(host.RowText(GadgetSearchList, 0, 0), folder + L"\\");
+
+  // Without the hidden and system options, and without subfolders.
+  Click(GadgetStart);
+  WaitForSearchEnd();
+  EXPECT_EQ(SendMessageW(Handle(GadgetPanel), TCM_GETCURSEL, 0, 0), kResultsTab);
+  EXPECT_TRUE(IsWindowVisible(Handle(GadgetResults)));
+  EXPECT_EQ(Relative(tree, ResultColumn(1)), (std::set<std::string>{"a/one.txt", "a/two.txt"}));
+  EXPECT_EQ(SendMessageW(Handle(GadgetResults), LVM_GETITEMCOUNT, 0, 0), 2);
+  Text kept = host.RowText(GadgetResults, 0, 1);
+
+  Click(GadgetSelectAllButOne);
+  EXPECT_EQ(host.RowState(GadgetResults, 0), 0);
+  EXPECT_EQ(host.RowState(GadgetResults, 1), kRowChecked);
+  host.QueueAnswer(kAnswerYes);
+  Click(GadgetDeleteSelected);
+  ASSERT_EQ(host.Boxes().size(), 1u);
+  EXPECT_EQ(host.Boxes()[0].title, L"Delete selected files?");
+  ASSERT_EQ(host.RowCount(GadgetResults), 1);
+  EXPECT_EQ(host.RowText(GadgetResults, 0, 1), kept);
+  std::set<std::string> expected = {"a/hidden.txt", "a/system.txt", "a/lone.txt", "a/h1.txt", "a/h2.txt",
+                                    "a/sub/deep.txt"};
+  expected.insert(*Relative(tree, {kept}).begin());
+  EXPECT_EQ(FilesLeft(tree), expected);
+
+  // With hidden and system files and subfolders: the new search asks first.
+  ClickTab(kOptionsTab);
+  Click(GadgetHidden);
+  Click(GadgetSystem);
+  Click(GadgetSubdirs);
+  host.QueueAnswer(kAnswerYes);
+  Click(GadgetStart);
+  EXPECT_EQ(host.Boxes().back().title, L"New search");
+  WaitForSearchEnd();
+  std::set<std::string> found = Relative(tree, ResultColumn(1));
+  std::set<std::string> alpha = {*Relative(tree, {kept}).begin(), "a/hidden.txt", "a/system.txt", "a/sub/deep.txt"};
+  std::set<std::string> all = alpha;
+  all.insert({"a/h1.txt", "a/h2.txt"});
+  EXPECT_EQ(found, all);
+
+  // The first row of each group stays; the others go, from disk too.
+  Click(GadgetSelectAllButOne);
+  std::set<std::string> survivors = {"a/lone.txt"};
+  std::vector<Text> groups = ResultColumn(0);
+  std::vector<Text> paths = ResultColumn(1);
+  for (std::size_t row = 0; row < paths.size(); ++row) {
+    if (row == 0 || groups[row] != groups[row - 1]) survivors.insert(*Relative(tree, {paths[row]}).begin());
+  }
+  EXPECT_EQ(survivors.size(), 3u);
+  host.QueueAnswer(kAnswerYes);
+  Click(GadgetDeleteSelected);
+  EXPECT_EQ(FilesLeft(tree), survivors);
+  EXPECT_EQ(host.RowCount(GadgetResults), 2);
+  EXPECT_EQ(host.QueuedAnswers(), 0u);
+}
+
+TEST_F(ProgramWindow, BadDirectoriesInTheInputGiveTheErrorBoxAndKeepTheText) {
+  TempTree tree({{"file.txt", "x"}, {"dir/", ""}});
+  Open();
+  for (const Text& input : {tree.PathOf("file.txt"), tree.PathOf("missing"), Text(L"x")}) {
+    host.QueueAnswer(kAnswerOk);
+    Type(GadgetDirectoryInput, input);
+    Click(GadgetAdd);
+    ASSERT_FALSE(host.Boxes().empty());
+    EXPECT_EQ(host.Boxes().back().kind, BoxKind::Error);
+    EXPECT_EQ(host.Boxes().back().text, L"The selected directory is not valid.");
+    EXPECT_EQ(WindowText(Handle(GadgetDirectoryInput)), input);
+  }
+  EXPECT_EQ(host.RowCount(GadgetSearchList), 0);
+  EXPECT_EQ(host.Boxes().size(), 3u);
+}
+
+// vantrel.exe itself: its resources, its window, and the close that ends it
+// with exit code 0. CTest gives its path in VANTREL_EXE.
+TEST(WindowsProgram, OpensItsWindowShipsItsResourcesAndEndsWithExitCode0OnClose) {
+  wchar_t unixPath[1024] = {};
+  ASSERT_GT(GetEnvironmentVariableW(L"VANTREL_EXE", unixPath, 1024), 0u) << "VANTREL_EXE is not set";
+  Text exe = L"Z:" + Text(unixPath);
+  std::replace(exe.begin(), exe.end(), L'/', L'\\');
+
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &ignored);
+  ASSERT_GT(size, 0u);
+  std::vector<char> version(size);
+  ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, size, version.data()));
+  for (const auto& [key, value] : {std::pair{L"ProductName", L"Vantrel"}, std::pair{L"FileVersion", L"1.4"}}) {
+    wchar_t* text = nullptr;
+    UINT length = 0;
+    Text query = Text(L"\\StringFileInfo\\040904B0\\") + key;
+    ASSERT_TRUE(VerQueryValueW(version.data(), query.c_str(), reinterpret_cast<void**>(&text), &length));
+    EXPECT_EQ(Text(text), value);
+  }
+  HMODULE image = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(image, nullptr);
+  HRSRC manifest = FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  ASSERT_NE(manifest, nullptr);
+  std::string manifestText(static_cast<const char*>(LockResource(LoadResource(image, manifest))),
+                           SizeofResource(image, manifest));
+  EXPECT_NE(manifestText.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+  EXPECT_NE(FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)), nullptr);  // the icon group
+  FreeLibrary(image);
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+  HWND window = nullptr;
+  for (int tries = 0; tries < 600 && window == nullptr; ++tries) {
+    window = FindWindowW(L"VantrelWindow", L" Vantrel v1.4");
+    if (window == nullptr) Sleep(50);
+  }
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(IsWindowVisible(window));
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
+  DWORD exitCode = 1;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  EXPECT_EQ(exitCode, 0u);
+  if (exitCode == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+}
+
+TEST_F(ProgramWindow, TheCloseRequestEndsTheProgram) {
+  Open();
+  SendMessageW(host.WindowHandle(), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(ended);
+}
+
+}  // namespace
+}  // namespace vantrel
