@@ -15,10 +15,16 @@ bool Program::IsValidDirectory(const Text& text) {
 
 bool Program::SameDirectory(const Text& input, const Text& row) {
   // Compared in the host's short form with one trailing separator, so long
-  // and short names and a trailing separator or none name one folder. A row
-  // whose folder is gone has no short form and matches nothing.
-  Text a = files_.shortPath(input);
-  Text b = files_.shortPath(row);
+  // and short names and a trailing separator or none name one folder. The
+  // separator goes on first, as the listing puts it on: "C:" is the folder
+  // the validity test listed, the drive's root, not the drive's current
+  // folder. A row whose folder is gone has no short form and matches nothing.
+  Text a = input;
+  Text b = row;
+  AddTrailingSeparator(a);
+  AddTrailingSeparator(b);
+  a = files_.shortPath(a);
+  b = files_.shortPath(b);
   if (a.empty() || b.empty()) return false;
   AddTrailingSeparator(a);
   AddTrailingSeparator(b);
