@@ -108,6 +108,8 @@ class FileReader {
   bool Open(const Text& path);
   // Reads up to size bytes; returns the count (0 at the end) or -1 on failure.
   std::int64_t Read(void* buffer, std::size_t size);
+  // Moves the read position to offset bytes from the start; false on failure.
+  bool Seek(std::int64_t offset);
   void Close();
   // The open file's size in bytes, -1 when none is open.
   std::int64_t Size() const { return size_; }
