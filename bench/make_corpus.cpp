@@ -6,8 +6,8 @@
 //
 //   make-corpus photos|many-small|same-size DIR [--small] [--seed N]
 //
-// photos      20,000 files in a 3 to 4 level tree, sizes from 10 KB to 20 MB
-//             (log-uniform in a power of a uniform draw, so that the corpus
+// photos      20,000 files in a 3 to 4 level tree, sizes log-uniform from 10 KB
+//             to 1 MB and, for one file in twenty, to 20 MB (so that the corpus
 //             stays near 7 GB), 15 % exact copies of another file in another
 //             folder (some groups of 3 or more), and files of equal size whose
 //             contents differ from their model at the first, a middle or the
@@ -154,9 +154,9 @@ int main(int argc, char** argv) {
     const std::size_t originals = total - copies - nearTwins;
     auto folder = [&](std::size_t) { return "photos/" + Folder(d, 3 + static_cast<int>(d.Below(2)), 6); };
     for (std::size_t i = 0; i < originals; ++i) {
-      // 10 KB * 2000^(u^8): every size from 10 KB to 20 MB occurs, most files are small.
-      double u = d.Unit();
-      auto size = static_cast<std::int64_t>(10240.0 * std::pow(2000.0, std::pow(u, 8.0)));
+      // Log-uniform from 10 KB to 1 MB, one file in twenty up to 20 MB.
+      double top = d.Below(20) == 0 ? 2048.0 : 100.0;
+      auto size = static_cast<std::int64_t>(10240.0 * std::pow(top, d.Unit()));
       files.push_back({folder(i) + "img" + std::to_string(i) + ".jpg", nextContent++, size, -1});
     }
     AddCopies(d, files, originals, copies, folder);

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -128,6 +129,9 @@ struct FileProbe {
   bool readable = false;
   std::int64_t size = -1;
   FileIdentity identity;
+  // A hash of the file's first block when the probe read it (files whose
+  // hashes differ cannot be copies), nullopt when it did not.
+  std::optional<std::uint64_t> firstBlockHash;
 };
 FileProbe ProbeFile(const Text& path);
 

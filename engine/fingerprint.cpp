@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "engine/confirm_copies.hpp"
 #include "engine/digest.hpp"
 #include "engine/file_system.hpp"
 
@@ -69,7 +70,17 @@ Crc32Result Crc32OfFileChecked(const Text& path) {
 FileProbe ProbeFile(const Text& path) {
   FileReader reader;
   if (!reader.Open(path)) return {};
-  return {true, reader.Size(), reader.Identity()};
+  return {true, reader.Size(), reader.Identity(), std::nullopt};
+}
+
+FileProbe ProbeFileWithFirstBlock(const Text& path) {
+  FileReader reader;
+  if (!reader.Open(path)) return {};
+  FileProbe probe{true, reader.Size(), reader.Identity(), std::nullopt};
+  std::uint8_t block[kFirstBlockBytes];
+  std::int64_t got = reader.Read(block, sizeof block);
+  if (got >= 0) probe.firstBlockHash = ChunkHash(block, static_cast<std::size_t>(got));
+  return probe;
 }
 
 Text HexDigestText(const std::uint8_t* bytes, std::size_t count) {

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "engine/digest.hpp"
+#include "engine/file_system.hpp"
 #include "engine/text.hpp"
 
 namespace vantrel {
@@ -66,6 +67,14 @@ class FingerprintStream {
   bool withCrc32_;
   std::uint32_t crc_;
 };
+
+// Probes the file as ProbeFile does and, in the same opening, hashes its first
+// kFirstBlockBytes (ChunkHash), so that the files of a size can be sorted by
+// their beginnings without opening them again.
+FileProbe ProbeFileWithFirstBlock(const Text& path);
+
+// Bytes hashed by ProbeFileWithFirstBlock.
+inline constexpr std::size_t kFirstBlockBytes = 4096;
 
 // Bytes read per chunk by FingerprintFile.
 inline constexpr std::size_t kFingerprintChunk = 1 << 20;

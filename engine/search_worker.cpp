@@ -20,7 +20,7 @@ namespace vantrel {
 
 PassIo PassIo::Platform() {
   PassIo io;
-  io.probe = ProbeFile;
+  io.probe = ProbeFileWithFirstBlock;
   io.prefixHash = FilePrefixHash;
   io.confirm = ConfirmCopies;
   return io;
@@ -32,12 +32,7 @@ std::optional<std::uint64_t> FilePrefixHash(const Text& path) {
   std::uint8_t buffer[kPrefixBytes];
   std::int64_t got = reader.Read(buffer, sizeof buffer);
   if (got < 0) return std::nullopt;
-  std::uint64_t hash = 1469598103934665603ULL;  // FNV-1a
-  for (std::int64_t i = 0; i < got; ++i) {
-    hash ^= buffer[i];
-    hash *= 1099511628211ULL;
-  }
-  return hash;
+  return ChunkHash(buffer, static_cast<std::size_t>(got));
 }
 
 void SearchRun::Post(std::function<void(SearchWindow&)> fn) {
@@ -436,18 +431,28 @@ bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std:
   // A set too large to keep open at once is first split by a hash of each
   // file's first block, read one file at a time; only files whose hash another
   // file shares go on, and their bytes are all compared after all.
+  // When the probe hashed every file's first block, those hashes split the set.
+  auto probeHashed = [&](const SizeRun& run) {
+    for (std::size_t m = run.begin; m < run.end; ++m)
+      if (!passing[m].firstBlockHash) return false;
+    return true;
+  };
   std::vector<std::size_t> screened;
   for (std::size_t k = 0; k < runs.size(); ++k)
-    if (runs[k].end - runs[k].begin > kOpenFilesAtOnce && passing[runs[k].begin].size > static_cast<std::int64_t>(kPrefixBytes))
+    if (runs[k].end - runs[k].begin >= 2 &&
+        (probeHashed(runs[k]) || (runs[k].end - runs[k].begin > kOpenFilesAtOnce &&
+                                  passing[runs[k].begin].size > static_cast<std::int64_t>(kPrefixBytes))))
       screened.push_back(k);
   std::vector<std::vector<std::vector<std::size_t>>> buckets(screened.size());
   auto screen = [&](std::size_t s) {
     const SizeRun& run = runs[screened[s]];
     std::vector<std::pair<std::uint64_t, std::size_t>> hashes;
     hashes.reserve(run.end - run.begin);
+    const bool known = probeHashed(run);
     for (std::size_t m = run.begin; m < run.end; ++m) {
       if (!keepGoing()) return false;
-      if (auto h = io.prefixHash(passing[m].path)) hashes.push_back({*h, m});
+      if (known) hashes.push_back({*passing[m].firstBlockHash, m});
+      else if (auto h = io.prefixHash(passing[m].path)) hashes.push_back({*h, m});
     }
     std::sort(hashes.begin(), hashes.end());
     for (std::size_t a = 0; a < hashes.size();) {
@@ -596,13 +601,24 @@ bool DetectDuplicates(SearchRun& r, const std::function<bool()>& keepGoing, Resu
   // Readable files with their sizes; the first half of the bar counts them
   // against every candidate, readable or not. One opening of each file tells
   // readability, size and identity. The paths move: the list is emptied here.
+  // Both threads probe, a block of candidates at a time.
+  std::vector<FileProbe> probes(candidates.size());
+  constexpr std::size_t kProbeBlock = 256;
+  auto probeBlock = [&](std::size_t b) {
+    const std::size_t end = std::min(candidates.size(), (b + 1) * kProbeBlock);
+    for (std::size_t i = b * kProbeBlock; i < end; ++i) {
+      if (!keepGoing()) return false;
+      probes[i] = io.probe(candidates[i]);
+    }
+    return true;
+  };
+  if (!ShareOut(r, (candidates.size() + kProbeBlock - 1) / kProbeBlock, probeBlock, {})) return false;
   SizeList sizeList;
   sizeList.reserve(candidates.size());
-  for (Text& path : candidates) {
-    if (!keepGoing()) return false;
-    FileProbe probe = io.probe(path);
-    if (probe.readable) sizeList.push_back({std::move(path), probe.size, probe.identity});
-  }
+  for (std::size_t i = 0; i < candidates.size(); ++i)
+    if (probes[i].readable)
+      sizeList.push_back({std::move(candidates[i]), probes[i].size, probes[i].identity, probes[i].firstBlockHash});
+  probes = {};
   const float firstDivisor = static_cast<float>(static_cast<double>(candidates.size()) / 100.0);
   candidates.clear();
 

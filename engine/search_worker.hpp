@@ -21,9 +21,13 @@ namespace vantrel {
 
 // A readable candidate and its size.
 struct SizeEntry {
+  SizeEntry() = default;
+  SizeEntry(Text p, std::int64_t s, FileIdentity id, std::optional<std::uint64_t> firstBlock = std::nullopt)
+      : path(std::move(p)), size(s), identity(id), firstBlockHash(firstBlock) {}
   Text path;
   std::int64_t size = 0;
   FileIdentity identity;
+  std::optional<std::uint64_t> firstBlockHash;  // as the probe gave it
 };
 
 using SizeList = std::vector<SizeEntry>;
