@@ -24,8 +24,6 @@ constexpr std::size_t kStepBytes = 256 * 1024;
 constexpr std::size_t kFirstStepBytes = 4096;
 // Bytes of chunks one set may hold at once (the chunk shrinks as sets grow).
 constexpr std::size_t kChunkBudget = 8u << 20;
-// Chunks a thread keeps for its next sets.
-constexpr std::size_t kPooledBuffers = 8;
 // Above this many files in a class, chunks are found by hash, not by scanning.
 constexpr std::size_t kLinearCompareUpTo = 8;
 
@@ -132,37 +130,14 @@ class SetReader {
     return ok;
   }
 
-  // Chunks of the usual size come from the thread's own pool and go back to
-  // it, so that a search of many small sets does not map and fault in fresh
-  // memory for every set.
   Buffer TakeBuffer() {
-    if (free_.empty()) {
-      if (chunk_ == kStepBytes && !Pool().empty()) {
-        Buffer b = std::move(Pool().back());
-        Pool().pop_back();
-        return b;
-      }
-      return Buffer(new std::uint8_t[chunk_]);
-    }
+    if (free_.empty()) return Buffer(new std::uint8_t[chunk_]);
     Buffer b = std::move(free_.back());
     free_.pop_back();
     return b;
   }
   void GiveBack(Buffer b) { free_.push_back(std::move(b)); }
 
-  static std::vector<Buffer>& Pool() {
-    thread_local std::vector<Buffer> pool;
-    return pool;
-  }
-
- public:
-  ~SetReader() {
-    if (chunk_ != kStepBytes) return;
-    for (Buffer& b : free_)
-      if (Pool().size() < kPooledBuffers) Pool().push_back(std::move(b));
-  }
-
- private:
 
   void Drop(std::size_t i) {
     members_[i].alive = false;
