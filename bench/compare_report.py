@@ -90,6 +90,7 @@ def main():
     ap.add_argument("--load-before", default="?")
     ap.add_argument("--load-after", default="?")
     ap.add_argument("--corpora", nargs="+", required=True)
+    ap.add_argument("--scales", nargs="+", required=True)
     ap.add_argument("--tools", nargs="+", required=True)
     a = ap.parse_args()
 
@@ -113,7 +114,10 @@ def main():
 
     peers = [t for t in a.tools if not t.startswith("vantrel")]
     lines = []
-    scale = "--small (a tenth of each corpus)" if a.small else "full size"
+    small_ones = [s for s in a.scales if s.endswith("-small")]
+    scale = ("full size" if not small_ones else
+             "every corpus at a tenth (`--small`)" if a.small else
+             "full size except " + ", ".join(small_ones) + " (a tenth)")
     lines += ["# Vantrel against jdupes, fdupes, rdfind and rmlint", "",
               f"Made by `bench/compare` on {datetime.date.today().isoformat()}, {scale}, seed {a.seed}.",
               f"CPU: {cpu_model()}, {os.cpu_count()} logical cores; kernel {platform.release()}.",
@@ -137,7 +141,7 @@ def main():
             with open(os.path.join(a.work, f"mem-{kind}-{tool}")) as f:
                 mem[tool] = int(f.read().split()[-1]) / 1024.0
         groups, files = found[kind]
-        lines += [f"## {kind}", "",
+        lines += [f"## {a.scales[a.corpora.index(kind)]}", "",
                   f"Duplicate groups (empty files left out): {groups}, files in them: {files}.", "",
                   "| tool | warm (s) | cold (s) | peak memory (MiB) | vantrel / tool, warm | vantrel / tool, cold |",
                   "|---|---:|---:|---:|---:|---:|"]
@@ -149,7 +153,7 @@ def main():
             lines.append(f"| {tool} | {w:.3f} | {'' if c is None else f'{c:.3f}'} | {mem[tool]:.1f} | {rw} | {rc} |")
         fastest = min(peers, key=lambda t: warm[t])
         peer_mem = statistics.median(mem[t] for t in peers)
-        goal_rows.append(f"| {kind} | {fastest} | {warm['vantrel'] / warm[fastest]:.2f} | "
+        goal_rows.append(f"| {a.scales[a.corpora.index(kind)]} | {fastest} | {warm['vantrel'] / warm[fastest]:.2f} | "
                          f"{warm['vantrel-sha1-crc32'] / warm[fastest]:.2f} | "
                          f"{(cold['vantrel'] / min(cold[t] for t in peers)) if cold else float('nan'):.2f} | "
                          f"{mem['vantrel']:.1f} / {peer_mem:.1f} |")
