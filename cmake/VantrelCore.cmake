@@ -32,6 +32,7 @@ function(vantrel_add_core WIDTH CHAR)
       ${PROJECT_SOURCE_DIR}/platform/win32/text_win32.cpp
       ${PROJECT_SOURCE_DIR}/platform/win32/listing_win32.cpp
       ${PROJECT_SOURCE_DIR}/platform/win32/file_win32.cpp
+      ${PROJECT_SOURCE_DIR}/platform/win32/reading_win32.cpp
       ${PROJECT_SOURCE_DIR}/platform/win32/digest_cng.cpp
       ${PROJECT_SOURCE_DIR}/platform/win32/thread_win32.cpp)
     target_compile_definitions(${platform} PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
@@ -47,6 +48,7 @@ function(vantrel_add_core WIDTH CHAR)
     ${PROJECT_SOURCE_DIR}/engine/search_settings.cpp
     ${PROJECT_SOURCE_DIR}/engine/directory_walk.cpp
     ${PROJECT_SOURCE_DIR}/engine/fingerprint.cpp
+    ${PROJECT_SOURCE_DIR}/engine/confirm_copies.cpp
     ${PROJECT_SOURCE_DIR}/engine/size_text.cpp
     ${PROJECT_SOURCE_DIR}/engine/search_gate.cpp
     ${PROJECT_SOURCE_DIR}/engine/search_worker.cpp

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,8 @@ class FileReader {
   bool Open(const Text& path);
   // Reads up to size bytes; returns the count (0 at the end) or -1 on failure.
   std::int64_t Read(void* buffer, std::size_t size);
+  // Moves the read position to offset bytes from the start; false on failure.
+  bool Seek(std::int64_t offset);
   void Close();
   // The open file's size in bytes, -1 when none is open.
   std::int64_t Size() const { return size_; }
@@ -126,6 +129,9 @@ struct FileProbe {
   bool readable = false;
   std::int64_t size = -1;
   FileIdentity identity;
+  // A hash of the file's first block when the probe read it (files whose
+  // hashes differ cannot be copies), nullopt when it did not.
+  std::optional<std::uint64_t> firstBlockHash;
 };
 FileProbe ProbeFile(const Text& path);
 

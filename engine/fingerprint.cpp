@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "engine/confirm_copies.hpp"
 #include "engine/digest.hpp"
 #include "engine/file_system.hpp"
 
@@ -69,7 +70,17 @@ Crc32Result Crc32OfFileChecked(const Text& path) {
 FileProbe ProbeFile(const Text& path) {
   FileReader reader;
   if (!reader.Open(path)) return {};
-  return {true, reader.Size(), reader.Identity()};
+  return {true, reader.Size(), reader.Identity(), std::nullopt};
+}
+
+FileProbe ProbeFileWithFirstBlock(const Text& path) {
+  FileReader reader;
+  if (!reader.Open(path)) return {};
+  FileProbe probe{true, reader.Size(), reader.Identity(), std::nullopt};
+  std::uint8_t block[kFirstBlockBytes];
+  std::int64_t got = reader.Read(block, sizeof block);
+  if (got >= 0) probe.firstBlockHash = ChunkHash(block, static_cast<std::size_t>(got));
+  return probe;
 }
 
 Text HexDigestText(const std::uint8_t* bytes, std::size_t count) {
@@ -108,33 +119,40 @@ Text FileCrc32Text(const Text& path) {
   return crc.ok ? Crc32Text(crc.value) : Text();
 }
 
+FingerprintStream::FingerprintStream(bool withSha1, bool withCrc32)
+    : md5_(DigestKind::Md5),
+      sha1_(withSha1 ? std::make_unique<Digest>(DigestKind::Sha1) : nullptr),
+      withCrc32_(withCrc32),
+      crc_(static_cast<std::uint32_t>(crc32(0L, Z_NULL, 0))) {}
+
+bool FingerprintStream::Ok() const { return md5_.Ok() && (!sha1_ || sha1_->Ok()); }
+
+void FingerprintStream::Update(const std::uint8_t* data, std::size_t size) {
+  md5_.Update(data, size);
+  if (sha1_) sha1_->Update(data, size);
+  if (withCrc32_) {
+    // zlib takes 32-bit lengths; the pass's chunks are far below that.
+    crc_ = static_cast<std::uint32_t>(crc32(crc_, data, static_cast<uInt>(size)));
+  }
+}
+
+bool FingerprintStream::Finish(FileFingerprints& result) {
+  result.md5 = DigestText(md5_);
+  if (sha1_) result.sha1 = DigestText(*sha1_);
+  if (withCrc32_) result.crc32 = Crc32Text(crc_);
+  return !result.md5.empty() && (!sha1_ || !result.sha1.empty());
+}
+
 FileFingerprints FingerprintFile(const Text& path, bool withSha1, bool withCrc32,
                                  const ContinueCheck& keepGoing) {
   FileFingerprints result;
-  Digest md5(DigestKind::Md5);
-  std::unique_ptr<Digest> sha1;
-  if (withSha1) sha1 = std::make_unique<Digest>(DigestKind::Sha1);
-  if (!md5.Ok() || (sha1 && !sha1->Ok())) return result;
-  uLong crc = crc32(0L, Z_NULL, 0);
-
+  FingerprintStream stream(withSha1, withCrc32);
+  if (!stream.Ok()) return result;
   result.outcome = ReadInChunks(
       path, kFingerprintChunk, &result.size,
-      [&](const std::uint8_t* data, std::size_t n) {
-        md5.Update(data, n);
-        if (sha1) sha1->Update(data, n);
-        if (withCrc32) {
-          // zlib takes 32-bit lengths; a chunk is far below that.
-          crc = crc32(crc, data, static_cast<uInt>(n));
-        }
-      },
-      keepGoing);
+      [&](const std::uint8_t* data, std::size_t n) { stream.Update(data, n); }, keepGoing);
   if (result.outcome != FileFingerprints::Outcome::Done) return result;
-
-  result.md5 = DigestText(md5);
-  if (sha1) result.sha1 = DigestText(*sha1);
-  if (withCrc32) result.crc32 = Crc32Text(static_cast<std::uint32_t>(crc));
-  if (result.md5.empty() || (sha1 && result.sha1.empty()))
-    result.outcome = FileFingerprints::Outcome::Unreadable;
+  if (!stream.Finish(result)) result.outcome = FileFingerprints::Outcome::Unreadable;
   return result;
 }
 

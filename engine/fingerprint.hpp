@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <functional>
 
+#include <memory>
+
+#include "engine/digest.hpp"
+#include "engine/file_system.hpp"
 #include "engine/text.hpp"
 
 namespace vantrel {
@@ -44,6 +48,33 @@ using ContinueCheck = std::function<bool()>;
 // Unreadable: it could not be opened or a read failed part way.
 FileFingerprints FingerprintFile(const Text& path, bool withSha1, bool withCrc32,
                                  const ContinueCheck& keepGoing = {});
+
+// The enabled fingerprints of a stream of bytes, as FingerprintFile gives them
+// for a file of those bytes.
+class FingerprintStream {
+ public:
+  FingerprintStream(bool withSha1, bool withCrc32);
+  // Tells whether every enabled digest could be set up.
+  bool Ok() const;
+  // Adds bytes to every enabled fingerprint.
+  void Update(const std::uint8_t* data, std::size_t size);
+  // Writes the texts into result's md5, sha1 and crc32; false when a digest failed.
+  bool Finish(FileFingerprints& result);
+
+ private:
+  Digest md5_;
+  std::unique_ptr<Digest> sha1_;
+  bool withCrc32_;
+  std::uint32_t crc_;
+};
+
+// Probes the file as ProbeFile does and, in the same opening, hashes its first
+// kFirstBlockBytes (ChunkHash), so that the files of a size can be sorted by
+// their beginnings without opening them again.
+FileProbe ProbeFileWithFirstBlock(const Text& path);
+
+// Bytes hashed by ProbeFileWithFirstBlock.
+inline constexpr std::size_t kFirstBlockBytes = 4096;
 
 // Bytes read per chunk by FingerprintFile.
 inline constexpr std::size_t kFingerprintChunk = 1 << 20;

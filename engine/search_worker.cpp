@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 #include <unordered_map>
+#include <system_error>
+#include <thread>
 #include <unordered_set>
 
 #include "engine/file_system.hpp"
@@ -18,9 +20,9 @@ namespace vantrel {
 
 PassIo PassIo::Platform() {
   PassIo io;
-  io.probe = ProbeFile;
+  io.probe = ProbeFileWithFirstBlock;
   io.prefixHash = FilePrefixHash;
-  io.fingerprint = FingerprintFile;
+  io.confirm = ConfirmCopies;
   return io;
 }
 
@@ -30,12 +32,7 @@ std::optional<std::uint64_t> FilePrefixHash(const Text& path) {
   std::uint8_t buffer[kPrefixBytes];
   std::int64_t got = reader.Read(buffer, sizeof buffer);
   if (got < 0) return std::nullopt;
-  std::uint64_t hash = 1469598103934665603ULL;  // FNV-1a
-  for (std::int64_t i = 0; i < got; ++i) {
-    hash ^= buffer[i];
-    hash *= 1099511628211ULL;
-  }
-  return hash;
+  return ChunkHash(buffer, static_cast<std::size_t>(got));
 }
 
 void SearchRun::Post(std::function<void(SearchWindow&)> fn) {
@@ -98,6 +95,22 @@ std::vector<SizeEntry> SelectEqualSizes(const std::vector<SizeEntry>& sorted,
   return out;
 }
 
+void KeepEqualSizes(std::vector<SizeEntry>& sorted, const std::function<void(std::size_t)>& each) {
+  std::size_t out = 0;
+  const std::size_t n = sorted.size();
+  for (std::size_t i = 0; i < n;) {
+    std::size_t j = i;
+    while (j < n && sorted[j].size == sorted[i].size) ++j;
+    if (j - i >= 2)
+      for (std::size_t k = i; k < j; ++k, ++out)
+        if (out != k) sorted[out] = std::move(sorted[k]);
+    if (each)
+      for (std::size_t k = i; k < j; ++k) each(k);
+    i = j;
+  }
+  sorted.resize(out);
+}
+
 namespace {
 
 struct IdentityHash {
@@ -124,6 +137,35 @@ std::vector<SizeEntry> DistinctFiles(const std::vector<SizeEntry>& entries,
     if (first) out.push_back(e);
   }
   return out;
+}
+
+bool KeepDistinctFiles(std::vector<SizeEntry>& entries, const std::function<bool()>& keepGoing) {
+  // An open-addressed table of positions: no allocation per file.
+  std::size_t capacity = 16;
+  while (capacity < entries.size() * 2) capacity *= 2;
+  constexpr std::size_t kEmpty = static_cast<std::size_t>(-1);
+  std::vector<std::size_t> table(capacity, kEmpty);
+  std::unordered_set<Text> seenPaths;  // files whose identity is not known (rare)
+  IdentityHash hash;
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (keepGoing && (i & 1023) == 0 && !keepGoing()) return false;
+    const FileIdentity& id = entries[i].identity;
+    bool first;
+    if (id.known) {
+      std::size_t slot = hash(id) & (capacity - 1);
+      while (table[slot] != kEmpty && !(entries[table[slot]].identity == id)) slot = (slot + 1) & (capacity - 1);
+      first = table[slot] == kEmpty;
+      if (first) table[slot] = out;
+    } else {
+      first = seenPaths.insert(entries[i].path).second;
+    }
+    if (!first) continue;
+    if (out != i) entries[out] = std::move(entries[i]);
+    ++out;
+  }
+  entries.resize(out);
+  return keepGoing ? keepGoing() : true;
 }
 
 Text ExtensionOf(const Text& path) {
@@ -263,65 +305,24 @@ bool WalkAndAdmit(SearchRun& r, const std::function<bool()>& keepGoing) {
   return keepGoing();
 }
 
-}  // namespace
+// The second half of the bar: one step for each file that passed the filters,
+// in their order, whichever thread read them.
+class SecondHalf {
+ public:
+  SecondHalf(ProgressBar& bar, float divisor) : bar_(bar), divisor_(divisor) {}
+  void Step() { bar_.Offer(ProgressValue(++counter_, divisor_), 50); }
 
-int SearchWorker(const std::shared_ptr<SearchRun>& run) {
-  SearchRun& r = *run;
-  if (r.onWorkerStart) r.onWorkerStart();
-  auto keepGoing = [&r] { return r.gate.Checkpoint(); };
+ private:
+  ProgressBar& bar_;
+  float divisor_;
+  std::int64_t counter_ = 0;
+};
+
+// Reads each file that may have a twin on its own through io.fingerprint, in
+// order, on the worker alone; files are then grouped by their texts.
+bool ReadOneByOne(SearchRun& r, const std::function<bool()>& keepGoing, std::vector<SizeEntry>& passing,
+                  FingerprintKinds kinds, SecondHalf& second, FingerprintList& fingerprintList) {
   const PassIo& io = r.io;
-  SearchSettings& settings = *r.settings;
-  auto stage = [&io](int which) {
-    if (io.stageReached) io.stageReached(which);
-  };
-  stage(kStageWalk);
-  if (r.walkOnWorker && !WalkAndAdmit(r, keepGoing)) return 0;
-  stage(kStageSizes);
-  CandidateList& candidates = *r.candidateList;
-  r.stats.candidates = candidates.size();
-  ProgressBar progress(r);
-
-  // Readable files with their sizes; the first half of the bar counts them
-  // against every candidate, readable or not. One opening of each file tells
-  // readability, size and identity.
-  SizeList sizeList;
-  for (const Text& path : candidates) {
-    if (!keepGoing()) return 0;
-    FileProbe probe = io.probe(path);
-    if (probe.readable) sizeList.push_back({path, probe.size, probe.identity});
-  }
-  const float firstDivisor = static_cast<float>(static_cast<double>(candidates.size()) / 100.0);
-  candidates.clear();
-
-  std::stable_sort(sizeList.begin(), sizeList.end(),
-                   [](const SizeEntry& a, const SizeEntry& b) { return a.size > b.size; });
-  std::int64_t firstCounter = 0;
-  std::vector<SizeEntry> shared = SelectEqualSizes(sizeList, [&](std::size_t) {
-    progress.Offer(ProgressValue(++firstCounter, firstDivisor));
-  });
-  sizeList.clear();
-  if (!keepGoing()) return 0;
-
-  std::vector<SizeEntry> distinct = DistinctFiles(shared, keepGoing);
-  if (!keepGoing()) return 0;
-  shared.clear();
-
-  // Size limits, strict at both ends; an upper limit of 0 means none at all.
-  // The sizes are those of the probe: a file that changes from here on is
-  // caught when it is read (its size is taken again then).
-  const std::int64_t lower = settings.minSize != 0 ? settings.minSize : -1;
-  const bool hasUpper = settings.maxSize != 0;
-  const std::int64_t upper = settings.maxSize;
-  std::vector<SizeEntry> passing;
-  for (SizeEntry& e : distinct) {
-    if (!keepGoing()) return 0;
-    if (e.size < 0 || e.size <= lower || (hasUpper && e.size >= upper)) continue;
-    if (!PassesTypeFilter(e.path, settings.fileTypes)) continue;
-    passing.push_back(std::move(e));
-  }
-  distinct.clear();
-  const float secondDivisor = static_cast<float>(static_cast<double>(passing.size()) / 100.0);
-
   // Which files can have a twin: a size that only one file has cannot, and
   // neither can a larger file whose first block differs from all its peers'.
   std::unordered_map<std::int64_t, std::vector<std::size_t>> bySize;
@@ -349,33 +350,325 @@ int SearchWorker(const std::shared_ptr<SearchRun>& run) {
     return true;
   };
 
-  const bool withSha1 = settings.sha1Enabled == 1;
-  const bool withCrc32 = settings.crc32Enabled == 1;
-  FingerprintList fingerprintList;
-  std::int64_t secondCounter = 0;
-  stage(kStageFingerprints);
+  if (io.stageReached) io.stageReached(kStageFingerprints);
   for (std::size_t i = 0; i < passing.size(); ++i) {
-    ++secondCounter;
-    if (!keepGoing()) return 0;
-    if (verdict[i] == kUnknown && !screen(bySize[passing[i].size])) return 0;
+    if (!keepGoing()) return false;
+    if (verdict[i] == kUnknown && !screen(bySize[passing[i].size])) return false;
     if (verdict[i] == kMaybeTwin) {
       // The reading's own open is the readability probe: a file that does not
       // open, or cannot be read to its end, gets no entry and is never grouped.
       const Text& path = passing[i].path;
-      FileFingerprints f = io.fingerprint(path, withSha1, withCrc32, keepGoing);
-      if (f.outcome == FileFingerprints::Outcome::Interrupted) return 0;
+      FileFingerprints f = io.fingerprint(path, kinds.sha1, kinds.crc32, keepGoing);
+      if (f.outcome == FileFingerprints::Outcome::Interrupted) return false;
       if (f.outcome == FileFingerprints::Outcome::Done && f.size >= 0)
         fingerprintList.push_back({path, DecimalText(f.size), std::move(f.md5), std::move(f.crc32),
-                                 std::move(f.sha1), f.size});
+                                   std::move(f.sha1), f.size});
     }
-    progress.Offer(ProgressValue(secondCounter, secondDivisor), 50);
+    second.Step();
   }
-  passing.clear();
+  return true;
+}
 
-  stage(kStageOutput);
-  ResultRowList rows = GroupRows(fingerprintList, &r.stats.groups, keepGoing);
-  if (!keepGoing()) return 0;
-  fingerprintList.clear();
+// Runs job(i) for every i below count on the worker and one helper thread;
+// the worker calls between() after each of its jobs. The helper takes the
+// worker's priority and looks at the same pause count and stop flag between
+// chunks, so Pause and Stop hold both. False when a job was stopped.
+bool ShareOut(SearchRun& r, std::size_t count, const std::function<bool(std::size_t)>& job,
+              const std::function<void()>& between) {
+  std::atomic<std::size_t> next{0};
+  std::atomic<bool> stopped{false};
+  auto work = [&](bool onWorker) {
+    while (!stopped.load()) {
+      std::size_t i = next.fetch_add(1);
+      if (i >= count) return;
+      if (!job(i)) {
+        stopped.store(true);
+        return;
+      }
+      if (onWorker && between) between();
+    }
+  };
+  std::thread helper;
+  if (count > 1) {
+    try {
+      helper = std::thread([&] {
+        if (r.onWorkerStart) r.onWorkerStart();
+        work(false);
+      });
+    } catch (const std::system_error&) {
+      // No second thread: the worker does every job itself.
+    }
+  }
+  work(true);
+  if (helper.joinable()) helper.join();
+  return !stopped.load();
+}
+
+// Reads the files that may have a twin set by set (one set: the files of one
+// size), two threads at a time, and builds the rows from the classes of
+// identical files that ConfirmCopies finds.
+bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std::vector<SizeEntry>& passing,
+                      FingerprintKinds kinds, SecondHalf& second, ResultRowList& rows) {
+  const PassIo& io = r.io;
+  struct SizeRun {
+    std::size_t begin, end;
+  };
+  std::vector<SizeRun> runs;  // passing is sorted by size
+  for (std::size_t i = 0; i < passing.size();) {
+    std::size_t j = i + 1;
+    while (j < passing.size() && passing[j].size == passing[i].size) ++j;
+    runs.push_back({i, j});
+    i = j;
+  }
+
+  // A set too large to keep open at once is first split by a hash of each
+  // file's first block, read one file at a time; only files whose hash another
+  // file shares go on, and their bytes are all compared after all.
+  // When the probe hashed every file's first block, those hashes split the set.
+  auto probeHashed = [&](const SizeRun& run) {
+    for (std::size_t m = run.begin; m < run.end; ++m)
+      if (!passing[m].firstBlockHash) return false;
+    return true;
+  };
+  std::vector<std::size_t> screened;
+  for (std::size_t k = 0; k < runs.size(); ++k)
+    if (runs[k].end - runs[k].begin >= 2 &&
+        (probeHashed(runs[k]) || (runs[k].end - runs[k].begin > kOpenFilesAtOnce &&
+                                  passing[runs[k].begin].size > static_cast<std::int64_t>(kPrefixBytes))))
+      screened.push_back(k);
+  std::vector<std::vector<std::vector<std::size_t>>> buckets(screened.size());
+  auto screen = [&](std::size_t s) {
+    const SizeRun& run = runs[screened[s]];
+    std::vector<std::pair<std::uint64_t, std::size_t>> hashes;
+    hashes.reserve(run.end - run.begin);
+    const bool known = probeHashed(run);
+    for (std::size_t m = run.begin; m < run.end; ++m) {
+      if (!keepGoing()) return false;
+      if (known) hashes.push_back({*passing[m].firstBlockHash, m});
+      else if (auto h = io.prefixHash(passing[m].path)) hashes.push_back({*h, m});
+    }
+    std::sort(hashes.begin(), hashes.end());
+    for (std::size_t a = 0; a < hashes.size();) {
+      std::size_t b = a + 1;
+      while (b < hashes.size() && hashes[b].first == hashes[a].first) ++b;
+      if (b - a >= 2) {
+        std::vector<std::size_t> members;
+        for (std::size_t k = a; k < b; ++k) members.push_back(hashes[k].second);
+        buckets[s].push_back(std::move(members));
+      }
+      a = b;
+    }
+    return true;
+  };
+  if (!ShareOut(r, screened.size(), screen, {})) return false;
+
+  struct Task {
+    std::size_t run;
+    std::vector<std::size_t> members;  // ascending
+    CopyClasses result;
+  };
+  std::vector<Task> tasks;
+  std::unique_ptr<std::atomic<int>[]> remaining(new std::atomic<int>[runs.size()]());
+  for (std::size_t k = 0, s = 0; k < runs.size(); ++k) {
+    const SizeRun& run = runs[k];
+    if (s < screened.size() && screened[s] == k) {
+      for (auto& members : buckets[s]) tasks.push_back({k, std::move(members), {}});
+      remaining[k].store(static_cast<int>(buckets[s].size()));
+      ++s;
+    } else if (run.end - run.begin >= 2) {
+      Task t{k, {}, {}};
+      for (std::size_t m = run.begin; m < run.end; ++m) t.members.push_back(m);
+      tasks.push_back(std::move(t));
+      remaining[k].store(1);
+    }
+  }
+  buckets.clear();
+
+  // The bar moves over the sets in their order, as far as they are all read.
+  std::size_t nextRun = 0;
+  auto advance = [&] {
+    while (nextRun < runs.size() && remaining[nextRun].load(std::memory_order_acquire) == 0) {
+      for (std::size_t m = runs[nextRun].begin; m < runs[nextRun].end; ++m) second.Step();
+      ++nextRun;
+    }
+  };
+  advance();
+  auto read = [&](std::size_t t) {
+    Task& task = tasks[t];
+    std::vector<const Text*> paths;
+    paths.reserve(task.members.size());
+    for (std::size_t m : task.members) paths.push_back(&passing[m].path);
+    task.result = io.confirm(paths, passing[task.members.front()].size, kinds, keepGoing);
+    if (task.result.interrupted) return false;
+    remaining[task.run].fetch_sub(1, std::memory_order_release);
+    return true;
+  };
+  if (!ShareOut(r, tasks.size(), read, advance)) return false;
+  if (!keepGoing()) return false;
+  advance();
+
+  if (r.io.stageReached) r.io.stageReached(kStageOutput);
+
+  // Rows: classes by descending MD5 text, classes of one MD5 text (a
+  // collision) by their first file; within a class the files keep their order.
+  constexpr std::size_t kNoClass = static_cast<std::size_t>(-1);
+  struct FoundClass {
+    FileFingerprints* fingerprints;
+    std::size_t first = kNoClass;  // position in passing of its first file
+    std::size_t count = 0;
+    std::size_t start = 0;  // where its files begin in `members`
+  };
+  std::vector<FoundClass> classes;
+  std::vector<std::size_t> classOf(passing.size(), kNoClass);
+  for (Task& task : tasks) {
+    const std::size_t base = classes.size();
+    for (FileFingerprints& f : task.result.fingerprints) classes.push_back({&f});
+    for (std::size_t j = 0; j < task.members.size(); ++j) {
+      if (task.result.classOf[j] < 0) continue;
+      const std::size_t g = base + static_cast<std::size_t>(task.result.classOf[j]);
+      classOf[task.members[j]] = g;
+      classes[g].first = std::min(classes[g].first, task.members[j]);
+      ++classes[g].count;
+    }
+  }
+  std::vector<std::size_t> order(classes.size());
+  for (std::size_t g = 0; g < order.size(); ++g) order[g] = g;
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    int c = classes[a].fingerprints->md5.compare(classes[b].fingerprints->md5);
+    if (c != 0) return c > 0;
+    return classes[a].first < classes[b].first;
+  });
+  if (!keepGoing()) return false;
+  std::size_t total = 0;
+  for (std::size_t g : order) {
+    classes[g].start = total;
+    total += classes[g].count;
+  }
+  std::vector<std::size_t> members(total);
+  {
+    std::vector<std::size_t> fill(classes.size());
+    for (std::size_t g = 0; g < classes.size(); ++g) fill[g] = classes[g].start;
+    for (std::size_t i = 0; i < passing.size(); ++i)
+      if (classOf[i] != kNoClass) members[fill[classOf[i]]++] = i;
+  }
+  rows.clear();
+  rows.reserve(total * kResultColumns);
+  std::size_t group = 0;
+  for (std::size_t g : order) {
+    FoundClass& c = classes[g];
+    FileFingerprints& f = *c.fingerprints;
+    const Text groupText = DecimalText(static_cast<std::int64_t>(++group));
+    Text sizeText = FormatSizeText(f.size);
+    // Every file of the class shows the same texts: copies for all but the
+    // last file, which takes them.
+    for (std::size_t k = 0; k < c.count; ++k) {
+      const bool last = k + 1 == c.count;
+      auto take = [last](Text& t) -> Text {
+        if (last) return std::move(t);
+        return t;
+      };
+      rows.push_back(groupText);
+      rows.push_back(std::move(passing[members[c.start + k]].path));
+      rows.push_back(take(sizeText));
+      rows.push_back(take(f.md5));
+      rows.push_back(take(f.sha1));
+      rows.push_back(take(f.crc32));
+    }
+  }
+  r.stats.groups = group;
+  return keepGoing();
+}
+
+// The pass's steps 1 to 3 after the walk: sizes, selection, reading, rows.
+// Returns false when the search was stopped.
+bool DetectDuplicates(SearchRun& r, const std::function<bool()>& keepGoing, ResultRowList& rows) {
+  const PassIo& io = r.io;
+  SearchSettings& settings = *r.settings;
+  auto stage = [&io](int which) {
+    if (io.stageReached) io.stageReached(which);
+  };
+  CandidateList& candidates = *r.candidateList;
+  r.stats.candidates = candidates.size();
+  ProgressBar progress(r);
+
+  // Readable files with their sizes; the first half of the bar counts them
+  // against every candidate, readable or not. One opening of each file tells
+  // readability, size and identity. The paths move: the list is emptied here.
+  // Both threads probe, a block of candidates at a time.
+  std::vector<FileProbe> probes(candidates.size());
+  constexpr std::size_t kProbeBlock = 256;
+  auto probeBlock = [&](std::size_t b) {
+    const std::size_t end = std::min(candidates.size(), (b + 1) * kProbeBlock);
+    for (std::size_t i = b * kProbeBlock; i < end; ++i) {
+      if (!keepGoing()) return false;
+      probes[i] = io.probe(candidates[i]);
+    }
+    return true;
+  };
+  if (!ShareOut(r, (candidates.size() + kProbeBlock - 1) / kProbeBlock, probeBlock, {})) return false;
+  SizeList sizeList;
+  sizeList.reserve(candidates.size());
+  for (std::size_t i = 0; i < candidates.size(); ++i)
+    if (probes[i].readable)
+      sizeList.push_back({std::move(candidates[i]), probes[i].size, probes[i].identity, probes[i].firstBlockHash});
+  probes = {};
+  const float firstDivisor = static_cast<float>(static_cast<double>(candidates.size()) / 100.0);
+  candidates.clear();
+
+  std::stable_sort(sizeList.begin(), sizeList.end(),
+                   [](const SizeEntry& a, const SizeEntry& b) { return a.size > b.size; });
+  std::int64_t firstCounter = 0;
+  KeepEqualSizes(sizeList, [&](std::size_t) { progress.Offer(ProgressValue(++firstCounter, firstDivisor)); });
+  if (!keepGoing()) return false;
+  if (!KeepDistinctFiles(sizeList, keepGoing)) return false;
+
+  // Size limits, strict at both ends; an upper limit of 0 means none at all.
+  // The sizes are those of the probe: a file that changes from here on is
+  // caught when it is read (its size is taken again then).
+  const std::int64_t lower = settings.minSize != 0 ? settings.minSize : -1;
+  const bool hasUpper = settings.maxSize != 0;
+  const std::int64_t upper = settings.maxSize;
+  std::vector<SizeEntry>& passing = sizeList;
+  std::size_t kept = 0;
+  for (SizeEntry& e : passing) {
+    if (!keepGoing()) return false;
+    if (e.size < 0 || e.size <= lower || (hasUpper && e.size >= upper)) continue;
+    if (!PassesTypeFilter(e.path, settings.fileTypes)) continue;
+    if (&passing[kept] != &e) passing[kept] = std::move(e);
+    ++kept;
+  }
+  passing.resize(kept);
+  const float secondDivisor = static_cast<float>(static_cast<double>(passing.size()) / 100.0);
+  SecondHalf second(progress, secondDivisor);
+  const FingerprintKinds kinds{settings.sha1Enabled == 1, settings.crc32Enabled == 1};
+  if (io.fingerprint) {
+    FingerprintList fingerprintList;
+    if (!ReadOneByOne(r, keepGoing, passing, kinds, second, fingerprintList)) return false;
+    passing.clear();
+    stage(kStageOutput);
+    rows = GroupRows(fingerprintList, &r.stats.groups, keepGoing);
+    return keepGoing();
+  }
+  stage(kStageFingerprints);
+  return ReadSetsTogether(r, keepGoing, passing, kinds, second, rows);
+}
+
+}  // namespace
+
+int SearchWorker(const std::shared_ptr<SearchRun>& run) {
+  SearchRun& r = *run;
+  if (r.onWorkerStart) r.onWorkerStart();
+  auto keepGoing = [&r] { return r.gate.Checkpoint(); };
+  const PassIo& io = r.io;
+  SearchSettings& settings = *r.settings;
+  auto stage = [&io](int which) {
+    if (io.stageReached) io.stageReached(which);
+  };
+  stage(kStageWalk);
+  if (r.walkOnWorker && !WalkAndAdmit(r, keepGoing)) return 0;
+  stage(kStageSizes);
+  ResultRowList rows;
+  if (!DetectDuplicates(r, keepGoing, rows)) return 0;
   const std::size_t rowCount = rows.size() / kResultColumns;
   r.stats.rows = rowCount;
 

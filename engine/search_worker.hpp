@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine/confirm_copies.hpp"
 #include "engine/directory_walk.hpp"
 #include "engine/fingerprint.hpp"
 #include "engine/search_gate.hpp"
@@ -20,9 +21,13 @@ namespace vantrel {
 
 // A readable candidate and its size.
 struct SizeEntry {
+  SizeEntry() = default;
+  SizeEntry(Text p, std::int64_t s, FileIdentity id, std::optional<std::uint64_t> firstBlock = std::nullopt)
+      : path(std::move(p)), size(s), identity(id), firstBlockHash(firstBlock) {}
   Text path;
   std::int64_t size = 0;
   FileIdentity identity;
+  std::optional<std::uint64_t> firstBlockHash;  // as the probe gave it
 };
 
 using SizeList = std::vector<SizeEntry>;
@@ -55,6 +60,14 @@ struct PassIo {
   std::function<FileProbe(const Text&)> probe;
   // A hash of the first kPrefixBytes of the file; nullopt when unreadable.
   std::function<std::optional<std::uint64_t>(const Text&)> prefixHash;
+  // Reads the files of one size that may be copies together and sorts them
+  // into classes of identical bytes (ConfirmCopies on the platform).
+  std::function<CopyClasses(const std::vector<const Text*>& paths, std::int64_t size, FingerprintKinds kinds,
+                            const ContinueCheck& keepGoing)>
+      confirm;
+  // When set, it replaces confirm: each file that may have a twin is read on
+  // its own through it, on the worker alone, and files are grouped by their
+  // texts (tests watch or fail single readings through it).
   std::function<FileFingerprints(const Text&, bool withSha1, bool withCrc32, const ContinueCheck&)>
       fingerprint;
   // Called on the worker as it enters each stage (tests pause or stop there).
@@ -131,10 +144,16 @@ int ProgressValue(std::int64_t counter, float divisor);
 std::vector<SizeEntry> SelectEqualSizes(const std::vector<SizeEntry>& sorted,
                                         const std::function<void(std::size_t)>& each = {});
 
+// As SelectEqualSizes, in place: the kept entries move to the front.
+void KeepEqualSizes(std::vector<SizeEntry>& sorted, const std::function<void(std::size_t)>& each = {});
+
 // Keeps the first path of each physical file (by identity, or by text when the
 // identity is not known).
 std::vector<SizeEntry> DistinctFiles(const std::vector<SizeEntry>& entries,
                                      const std::function<bool()>& keepGoing = {});
+
+// As DistinctFiles, in place; false when keepGoing said stop.
+bool KeepDistinctFiles(std::vector<SizeEntry>& entries, const std::function<bool()>& keepGoing = {});
 
 // Sorts the fingerprinted files and builds the result rows: groups of two or
 // more files whose size and every fingerprint agree, by descending MD5 text,

@@ -89,6 +89,10 @@ std::int64_t FileReader::Read(void* buffer, std::size_t size) {
   return static_cast<std::int64_t>(total);
 }
 
+bool FileReader::Seek(std::int64_t offset) {
+  return handle_ >= 0 && ::lseek(static_cast<int>(handle_), static_cast<off_t>(offset), SEEK_SET) == offset;
+}
+
 void FileReader::Close() {
   if (handle_ >= 0) ::close(static_cast<int>(handle_));
   handle_ = -1;

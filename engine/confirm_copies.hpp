@@ -1,0 +1,50 @@
+#pragma once
+// Confirming copies among files of one size. The files are read together, a
+// chunk of each at the same offset, and split into classes of identical bytes
+// as soon as two of them differ; a file left alone in its class is not read
+// any further. The fingerprints are computed once per class, from the bytes of
+// its first member: identical bytes have identical texts. Equal digests are
+// never taken for equal contents: two files share a class only when every one
+// of their bytes was compared and agreed.
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/fingerprint.hpp"
+
+namespace vantrel {
+
+// The classes of identical files among a set of files of one size.
+struct CopyClasses {
+  // For each file, in the order given: its class in fingerprints, or -1 when no
+  // other file has its bytes, or it could not be read in full, or it no longer
+  // has the set's size.
+  std::vector<int> classOf;
+  // One entry per class of two or more files, as FingerprintFile gives them.
+  std::vector<FileFingerprints> fingerprints;
+  bool interrupted = false;  // keepGoing said stop; nothing else is valid
+};
+
+// Which fingerprints a reading computes besides MD5.
+struct FingerprintKinds {
+  bool sha1 = false;
+  bool crc32 = false;
+};
+
+// Reads the files (all of `size` bytes when they were probed) together and
+// sorts them into classes of identical contents; keepGoing is asked between
+// chunks and between files. Memory: one chunk per class being compared plus
+// one, with chunks of at most kFingerprintChunk bytes shrinking as the set
+// grows; files stay open only while the set is small (kOpenFilesAtOnce).
+CopyClasses ConfirmCopies(const std::vector<const Text*>& paths, std::int64_t size, FingerprintKinds kinds,
+                          const ContinueCheck& keepGoing = {});
+
+// Files kept open at once by one ConfirmCopies call; larger sets reopen each
+// file for each chunk.
+inline constexpr std::size_t kOpenFilesAtOnce = 64;
+
+// A 64-bit hash of bytes (not a fingerprint: it only spreads chunks over
+// buckets before they are compared byte by byte).
+std::uint64_t ChunkHash(const std::uint8_t* data, std::size_t size);
+
+}  // namespace vantrel

@@ -1,0 +1,240 @@
+// Confirming copies among files of one size: classes of identical bytes, one
+// set of fingerprints per class equal to each file's own, files that differ
+// anywhere (or only in bytes an MD5 collision hides) kept apart, and a search
+// whose reading threads all stop when paused.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "engine/confirm_copies.hpp"
+#include "engine/search_control.hpp"
+#include "tests/support/recording_window.hpp"
+#include "tests/support/temp_tree.hpp"
+
+namespace vantrel {
+namespace {
+
+using testing::Bytes;
+using testing::RecordingWindow;
+using testing::TempTree;
+using testing::TreeEntry;
+
+std::string FromHex(const char* hex) {
+  std::string out;
+  for (const char* p = hex; p[0] && p[1]; p += 2)
+    out.push_back(static_cast<char>(std::stoi(std::string(p, 2), nullptr, 16)));
+  return out;
+}
+
+// Two different 128-byte blocks with one MD5 (Wang and Yu's published pair).
+const std::string kCollisionA = FromHex(
+    "d131dd02c5e6eec4693d9a0698aff95c2fcab58712467eab4004583eb8fb7f89"
+    "55ad340609f4b30283e488832571415a085125e8f7cdc99fd91dbdf280373c5b"
+    "d8823e3156348f5bae6dacd436c919c6dd53e2b487da03fd02396306d248cda0"
+    "e99f33420f577ee8ce54b67080a80d1ec69821bcb6a8839396f9652b6ff72a70");
+const std::string kCollisionB = FromHex(
+    "d131dd02c5e6eec4693d9a0698aff95c2fcab50712467eab4004583eb8fb7f89"
+    "55ad340609f4b30283e4888325f1415a085125e8f7cdc99fd91dbd7280373c5b"
+    "d8823e3156348f5bae6dacd436c919c6dd53e23487da03fd02396306d248cda0"
+    "e99f33420f577ee8ce54b67080280d1ec69821bcb6a8839396f965ab6ff72a70");
+
+std::string Pattern(std::size_t size, unsigned seed) {
+  std::string s(size, '\0');
+  std::uint32_t x = seed * 2654435761u + 1;
+  for (char& c : s) {
+    x = x * 1664525u + 1013904223u;
+    c = static_cast<char>(x >> 24);
+  }
+  return s;
+}
+
+std::string Flipped(std::string s, std::size_t at) {
+  s[at] = static_cast<char>(~s[at]);
+  return s;
+}
+
+// Runs ConfirmCopies over the named files of tree and returns, per file, the
+// name of the first file of its class ("-" for none), checking that every
+// class's texts are those FingerprintFile gives each of its files.
+std::vector<std::string> Classes(const TempTree& tree, const std::vector<std::string>& names, std::int64_t size,
+                                 FingerprintKinds kinds = {true, true}) {
+  std::vector<Text> paths;
+  for (const auto& n : names) paths.push_back(tree.PathOf(n));
+  std::vector<const Text*> pointers;
+  for (const Text& p : paths) pointers.push_back(&p);
+  CopyClasses c = ConfirmCopies(pointers, size, kinds);
+  EXPECT_FALSE(c.interrupted);
+  std::vector<std::string> out;
+  std::vector<std::string> firstOf(c.fingerprints.size());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (c.classOf[i] < 0) {
+      out.push_back("-");
+      continue;
+    }
+    const FileFingerprints& f = c.fingerprints[static_cast<std::size_t>(c.classOf[i])];
+    FileFingerprints own = FingerprintFile(paths[i], kinds.sha1, kinds.crc32);
+    EXPECT_EQ(Bytes(f.md5), Bytes(own.md5)) << names[i];
+    EXPECT_EQ(Bytes(f.sha1), Bytes(own.sha1)) << names[i];
+    EXPECT_EQ(Bytes(f.crc32), Bytes(own.crc32)) << names[i];
+    EXPECT_EQ(f.size, size);
+    std::string& first = firstOf[static_cast<std::size_t>(c.classOf[i])];
+    if (first.empty()) first = names[i];
+    out.push_back(first);
+  }
+  return out;
+}
+
+TEST(ConfirmCopies, FilesShareAClassOnlyWhenEveryByteAgrees) {
+  const std::size_t big = 700 * 1024;  // several chunks
+  const std::string x = Pattern(big, 1);
+  const std::string start = Pattern(300 * 1024, 2);  // a long common start, then three ways
+  const std::string p = start + Pattern(big - start.size(), 3);
+  const std::string q = start + Pattern(big - start.size(), 4);
+  const std::string lone = start + Pattern(big - start.size(), 5);
+  struct Case {
+    const char* what;
+    std::vector<TreeEntry> files;
+    std::int64_t size;
+    std::vector<std::string> expected;  // per file: first file of its class, or "-"
+  };
+  const std::vector<Case> cases = {
+      {"differs at the first, a middle or the last byte",
+       {{"a", x}, {"b", x}, {"first", Flipped(x, 0)}, {"middle", Flipped(x, big / 2)}, {"last", Flipped(x, big - 1)}},
+       static_cast<std::int64_t>(big),
+       {"a", "a", "-", "-", "-"}},
+      {"two classes split from a file that goes its own way after a long common start",
+       {{"lone", lone}, {"p1", p}, {"q1", q}, {"p2", p}, {"q2", q}},
+       static_cast<std::int64_t>(big),
+       {"-", "p1", "q1", "p1", "q1"}},
+      {"an MD5 collision", {{"a1", kCollisionA}, {"b1", kCollisionB}, {"a2", kCollisionA}, {"b2", kCollisionB}},
+       128, {"a1", "b1", "a1", "b1"}},
+      {"empty files", {{"e1", ""}, {"e2", ""}}, 0, {"e1", "e1"}},
+      {"a missing file and one no longer of the set's size",
+       {{"a", Pattern(5000, 6)}, {"grown", Pattern(6000, 6)}, {"b", Pattern(5000, 6)}},
+       5000,
+       {"a", "-", "a"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempTree tree(c.files);
+    std::vector<std::string> names;
+    for (const auto& f : c.files) names.push_back(f.path);
+    if (c.what[2] == 'm') names.push_back("never-made");
+    std::vector<std::string> expected = c.expected;
+    if (c.what[2] == 'm') expected.push_back("-");
+    EXPECT_EQ(Classes(tree, names, c.size), expected);
+  }
+}
+
+TEST(ConfirmCopies, ACollisionKeepsItsTwoClassesUnderOneMd5Text) {
+  TempTree tree({{"a1", kCollisionA}, {"b1", kCollisionB}, {"a2", kCollisionA}, {"b2", kCollisionB}});
+  std::vector<Text> paths = {tree.PathOf("a1"), tree.PathOf("b1"), tree.PathOf("a2"), tree.PathOf("b2")};
+  std::vector<const Text*> pointers = {&paths[0], &paths[1], &paths[2], &paths[3]};
+  CopyClasses c = ConfirmCopies(pointers, 128, {});
+  ASSERT_EQ(c.fingerprints.size(), 2u);
+  EXPECT_EQ(Bytes(c.fingerprints[0].md5), "79054025255fb1a26e4bc422aef54eb4");
+  EXPECT_EQ(c.fingerprints[0].md5, c.fingerprints[1].md5);
+}
+
+TEST(ConfirmCopies, LargerSetsThanStayOpenAreSortedByReopeningEachFile) {
+  // 70 files of 30 contents: more than kOpenFilesAtOnce, and more than a
+  // handful per chunk, so files are reopened and chunks found by hash.
+  TempTree tree;
+  std::vector<std::string> names, expected;
+  for (int i = 0; i < 70; ++i) {
+    std::string name = "f" + std::to_string(i);
+    tree.Add({name, Pattern(300 * 1024, static_cast<unsigned>(i % 30))});
+    names.push_back(name);
+    expected.push_back("f" + std::to_string(i % 30));
+  }
+  static_assert(kOpenFilesAtOnce < 70);
+  EXPECT_EQ(Classes(tree, names, 300 * 1024, {false, false}), expected);
+}
+
+TEST(ConfirmCopies, StopsWhenAskedBetweenChunks) {
+  TempTree tree({{"a", Pattern(600 * 1024, 1)}, {"b", Pattern(600 * 1024, 1)}});
+  std::vector<Text> paths = {tree.PathOf("a"), tree.PathOf("b")};
+  std::vector<const Text*> pointers = {&paths[0], &paths[1]};
+  int checks = 0;
+  CopyClasses c = ConfirmCopies(pointers, 600 * 1024, {}, [&] { return ++checks < 4; });
+  EXPECT_TRUE(c.interrupted);
+  EXPECT_EQ(checks, 4);
+}
+
+// A whole search: the rows of an MD5 collision.
+TEST(ConfirmCopiesSearch, FilesWithOneMd5AndDifferentBytesAreNeverOneGroup) {
+  TempTree tree({{"d1/a", kCollisionA}, {"d2/b", kCollisionB}, {"d3/a-copy", kCollisionA}, {"d4/b-copy", kCollisionB}});
+  RecordingWindow window;
+  SearchControl control(window, SearchFlavour::Windows);
+  std::vector<Text> dirs = {tree.PathOf("d1"), tree.PathOf("d2"), tree.PathOf("d3"), tree.PathOf("d4")};
+  ASSERT_EQ(control.Start(dirs, {}), SearchControl::StartResult::Started);
+  ASSERT_TRUE(window.PumpUntil([&] { return window.stateChanges > 0; }));
+  std::vector<std::string> rows;
+  for (const auto& r : window.rows)
+    rows.push_back(Bytes(r[0]) + " " + testing::RelativeTo(tree.RootText(), {r[1]})[0] + " " + Bytes(r[3]));
+  const std::string m = " 79054025255fb1a26e4bc422aef54eb4";
+  EXPECT_EQ(rows, (std::vector<std::string>{"1 d1/a" + m, "1 d3/a-copy" + m, "2 d2/b" + m, "2 d4/b-copy" + m}));
+}
+
+TEST(ConfirmCopiesSearch, APauseHoldsEveryReadingThreadAndResumeFinishes) {
+  // Twelve pairs of multi-chunk files, each pair its own size: work for both
+  // threads. Each chunk check is slowed so that a thread that ignored the
+  // pause would be seen going on.
+  TempTree tree;
+  std::vector<Text> dirs;
+  for (int i = 0; i < 12; ++i) {
+    std::string contents = Pattern(3 * 256 * 1024 + static_cast<std::size_t>(i), static_cast<unsigned>(i));
+    tree.Add({"d" + std::to_string(i) + "/x", contents});
+    tree.Add({"d" + std::to_string(i) + "/y", contents});
+    dirs.push_back(tree.PathOf("d" + std::to_string(i)));
+  }
+  RecordingWindow window;
+  SearchControl control(window, SearchFlavour::Windows);
+  std::atomic<int> checks{0};
+  std::mutex mutex;
+  std::set<std::thread::id> threads;
+  PassIo io = PassIo::Platform();
+  io.confirm = [&](const std::vector<const Text*>& paths, std::int64_t size, FingerprintKinds kinds,
+                   const ContinueCheck& keepGoing) {
+    return ConfirmCopies(paths, size, kinds, [&] {
+      {
+        std::lock_guard lock(mutex);
+        threads.insert(std::this_thread::get_id());
+      }
+      if (++checks == 3) control.CurrentRun()->gate.AddPause();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      return keepGoing();
+    });
+  };
+  control.SetPassIo(io);
+  ASSERT_EQ(control.Start(dirs, {}), SearchControl::StartResult::Started);
+  ASSERT_TRUE(control.CurrentRun()->gate.WaitUntilHalted(60000));
+  // Wait until the helper has come to its own first check too.
+  for (int i = 0; i < 1000; ++i) {
+    {
+      std::lock_guard lock(mutex);
+      if (threads.size() == 2) break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  {
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(threads.size(), 2u);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  const int held = checks.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  EXPECT_EQ(checks.load(), held);
+  EXPECT_TRUE(window.rows.empty());
+  EXPECT_TRUE(control.Resume());
+  ASSERT_TRUE(window.PumpUntil([&] { return window.stateChanges > 0; }));
+  EXPECT_EQ(window.rows.size(), 24u);
+}
+
+}  // namespace
+}  // namespace vantrel
