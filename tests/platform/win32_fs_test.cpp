@@ -538,6 +538,45 @@ TEST(Win32Walk, DirectoryLinksToTheDirectoryItselfOrAnAncestorDoNotLoop) {
   EXPECT_EQ(Sorted(RelativeTo(tree.PathOf("a/b/up") + L"\\", found)), Sorted({"x", "b/y", "b/c/z"}));
 }
 
+bool ZeroIdQuery(void*, FileId128& out) {
+  out = FileId128{};
+  out.volume = 1;
+  return true;
+}
+
+TEST(Win32Walk, DirectoryLinksEndTheWalkOnAVolumeWithoutUsableFileIds) {
+  if (!UnderWine()) GTEST_SKIP() << "the links are made as Linux symbolic links";
+  // A share or a volume that reports every file id as 0 still has junctions
+  // and directory links. With no identity to go by, two links to an ancestor
+  // must not make the walk run until the paths reach 260 characters: that is
+  // some 2^100 directories, a search that never ends.
+  TempTree tree({{"a/x", "1"}, {"a/b/y", "2"}});
+  HostLinks links;
+  ASSERT_TRUE(links.Add(tree.PathOf("a"), tree.PathOf("a/up")));
+  ASSERT_TRUE(links.Add(tree.PathOf("a"), tree.PathOf("a/b/up")));
+  RestoreFileIdQuery restore;
+  SetFileIdQueryForTesting(ZeroIdQuery);
+  ASSERT_FALSE(FileIdentityOf(tree.PathOf("a")).known);
+
+  ListingSlots slots;
+  ScanList found;
+  WalkedDirectories walked;
+  WalkControl control;
+  control.walked = &walked;
+  // A bound on the entries looked at, so that the case itself ends: the tree
+  // has eight entries.
+  int entries = 0;
+  bool cutOff = false;
+  control.keepGoing = [&] {
+    if (++entries > 5000) cutOff = true;
+    return !cutOff;
+  };
+  ScanDirectoryTree(slots, found, tree.PathOf("a"), 0, control);
+  EXPECT_FALSE(cutOff) << "the walk was still going after " << entries << " entries, with "
+                       << found.size() << " file paths found";
+  EXPECT_LE(found.size(), 2u);
+}
+
 TEST(Win32Delete, DeletesAFileButNotAReadOnlyOneADirectoryOrNothing) {
   TempTree tree({{"plain", "1"}, {"readonly", "2"}, {"dir/", ""}});
   ASSERT_TRUE(SetFileAttributesW(tree.PathOf("readonly").c_str(), FILE_ATTRIBUTE_READONLY));
