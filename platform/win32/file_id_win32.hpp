@@ -17,6 +17,11 @@ struct FileId128 {
 // (before Windows 8, some file systems), and the 64-bit index is used instead.
 using FileIdQuery = bool (*)(void* handle, FileId128& out);
 
+// The volume of an identity that comes from the file's final path because
+// the volume gives no usable id: the 64-bit index comes with a 32-bit serial,
+// and a 64-bit serial of all ones is as much no serial as an id of all ones.
+inline constexpr std::uint64_t kPathIdentityVolume = ~std::uint64_t{0};
+
 // Replaces the query for tests; null restores the system's.
 void SetFileIdQueryForTesting(FileIdQuery query);
 

@@ -13,12 +13,14 @@
 // A file's identity is its volume serial number and its 128-bit file id where
 // the system has FILE_ID_INFO, else the 64-bit index. An id of 0 or of all ones
 // is no id: some volumes report it for every file, and trusting it would make
-// a whole volume one file.
+// a whole volume one file. There the identity is a hash of the path the system
+// resolves the open file to, so that links still lead back to what they reach.
 
 #include <windows.h>
 
 #include <atomic>
 #include <cstring>
+#include <string>
 
 #include "engine/file_system.hpp"
 #include "platform/win32/file_id_win32.hpp"
@@ -57,12 +59,66 @@ bool IsUsableId(const std::uint8_t* id, std::size_t size) {
   return !allZero && !allOnes;
 }
 
+// The final path of an open file as the system resolves it: every junction,
+// directory link and symbolic link on the way followed, each name in the case
+// stored on disk. Real Windows asks the file system for the name of the open
+// file object, which was opened through the reparse points, so a link and its
+// target give one path; Wine gives the host's resolved name of the open file,
+// the Linux symbolic links followed, the same way. The NT form
+// ("\Device\HarddiskVolume2\...", "\Device\Mup\server\share\...")
+// comes first because it also serves a volume without a drive letter.
+Text FinalPathOf(HANDLE h) {
+  for (DWORD volumeForm : {VOLUME_NAME_NT, VOLUME_NAME_DOS}) {
+    Text path(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      DWORD length = GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()),
+                                               FILE_NAME_NORMALIZED | volumeForm);
+      if (length == 0) break;
+      if (length < path.size()) {
+        path.resize(length);
+        return path;
+      }
+      path.assign(length, L'\0');  // the size asked for, its terminator included
+    }
+  }
+  return Text();
+}
+
+// Two independent 64-bit FNV-1a hashes of the text's UTF-16 code units.
+std::uint64_t Fnv1a(const Text& text, std::uint64_t hash) {
+  for (wchar_t c : text) {
+    for (int shift = 0; shift < 16; shift += 8) {
+      hash ^= (static_cast<std::uint16_t>(c) >> shift) & 0xFF;
+      hash *= 0x100000001B3u;
+    }
+  }
+  return hash;
+}
+
+// The identity of an open file on a volume without usable ids: its final path,
+// upper-cased as NTFS compares names, hashed. A link and its target, and two
+// spellings of one name, are one identity; two hard links to one file are two.
+// Unknown only when the system cannot name the open file either.
+FileIdentity PathIdentityOfHandle(HANDLE h) {
+  Text path = FinalPathOf(h);
+  if (path.empty()) return {};
+  int size = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, path.c_str(),
+                           static_cast<int>(path.size()), nullptr, 0, nullptr, nullptr, 0);
+  if (size <= 0) return {};
+  Text upper(static_cast<std::size_t>(size), L'\0');
+  if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, path.c_str(),
+                    static_cast<int>(path.size()), upper.data(), size, nullptr, nullptr, 0) != size)
+    return {};
+  return {true, kPathIdentityVolume, Fnv1a(upper, 0xCBF29CE484222325u),
+          Fnv1a(upper, 0x6C62272E07BB0142u)};
+}
+
 // The identity of an open file; info, when given, is its 64-bit fallback
 // already read.
 FileIdentity IdentityOfHandle(HANDLE h, const BY_HANDLE_FILE_INFORMATION* info) {
   FileId128 wide;
   if (fileIdQuery.load()(h, wide)) {
-    if (!IsUsableId(wide.id, sizeof wide.id)) return {};
+    if (!IsUsableId(wide.id, sizeof wide.id)) return PathIdentityOfHandle(h);
     FileIdentity id{true, wide.volume, 0, 0};
     std::memcpy(&id.index, wide.id, 8);
     std::memcpy(&id.indexHigh, wide.id + 8, 8);
@@ -70,13 +126,13 @@ FileIdentity IdentityOfHandle(HANDLE h, const BY_HANDLE_FILE_INFORMATION* info) 
   }
   BY_HANDLE_FILE_INFORMATION own;
   if (!info) {
-    if (!GetFileInformationByHandle(h, &own)) return {};
+    if (!GetFileInformationByHandle(h, &own)) return PathIdentityOfHandle(h);
     info = &own;
   }
   std::uint8_t index[8];
   std::memcpy(index, &info->nFileIndexLow, 4);
   std::memcpy(index + 4, &info->nFileIndexHigh, 4);
-  if (!IsUsableId(index, sizeof index)) return {};
+  if (!IsUsableId(index, sizeof index)) return PathIdentityOfHandle(h);
   return {true, info->dwVolumeSerialNumber,
           (static_cast<std::uint64_t>(info->nFileIndexHigh) << 32) | info->nFileIndexLow, 0};
 }

@@ -462,7 +462,7 @@ struct RestoreFileIdQuery {
   ~RestoreFileIdQuery() { SetFileIdQueryForTesting(nullptr); }
 };
 
-TEST(Win32Identity, AnIdOfZeroOrAllOnesIsUnknownAndThe64BitIndexServesWhenThereIsNo128) {
+TEST(Win32Identity, AnIdOfZeroOrAllOnesGivesWayToThePathAndThe64BitIndexServesWhenThereIsNo128) {
   TempTree tree({{"a.txt", "same"}, {"copy.txt", "same"}, {"dir/", ""}});
   ASSERT_TRUE(CreateHardLinkW(tree.PathOf("link.txt").c_str(), tree.PathOf("a.txt").c_str(), nullptr));
   RestoreFileIdQuery restore;
@@ -485,7 +485,7 @@ TEST(Win32Identity, AnIdOfZeroOrAllOnesIsUnknownAndThe64BitIndexServesWhenThereI
   struct Case {
     const char* what;
     std::uint8_t low, high;  // every byte of the id's two halves
-    bool known;
+    bool usable;
   } cases[] = {
       {"zero", 0x00, 0x00, false},
       {"all ones", 0xFF, 0xFF, false},
@@ -498,14 +498,78 @@ TEST(Win32Identity, AnIdOfZeroOrAllOnesIsUnknownAndThe64BitIndexServesWhenThereI
     forcedId.volume = 7;
     std::memset(forcedId.id, c.low, 8);
     std::memset(forcedId.id + 8, c.high, 8);
-    for (const char* name : {"a.txt", "dir"}) EXPECT_EQ(FileIdentityOf(tree.PathOf(name)).known, c.known) << name;
+    // An id that is no id gives way to the identity of the file's path.
+    const std::uint64_t volume = c.usable ? 7 : kPathIdentityVolume;
+    for (const char* name : {"a.txt", "dir"}) {
+      FileIdentity id = FileIdentityOf(tree.PathOf(name));
+      EXPECT_TRUE(id.known) << name;
+      EXPECT_EQ(id.volume, volume) << name;
+    }
     FileReader reader;
     ASSERT_TRUE(reader.Open(tree.PathOf("a.txt")));
-    EXPECT_EQ(reader.Identity().known, c.known);
-    if (c.known) {
+    EXPECT_TRUE(reader.Identity().known);
+    EXPECT_EQ(reader.Identity().volume, volume);
+    EXPECT_EQ(reader.Identity(), FileIdentityOf(tree.PathOf("a.txt")));
+    if (c.usable) {
       EXPECT_EQ(reader.Identity().indexHigh, 0x0101010101010101u * c.high);
     }
   }
+}
+
+bool ZeroIdQuery(void*, FileId128& out) {
+  out = FileId128{};
+  out.volume = 1;
+  return true;
+}
+
+TEST(Win32Identity, WithoutUsableIdsTheFinalPathIsTheIdentity) {
+  // On a volume that reports every id as 0 a file is known by the path the
+  // system resolves it to: every spelling of it and every link to it is that
+  // file, and any other file, a hard link among them, is another.
+  TempTree tree({{"a.txt", "same"}, {"copy.txt", "same"}, {"dir/x", "1"}, {"other/", ""}});
+  ASSERT_TRUE(CreateHardLinkW(tree.PathOf("hard.txt").c_str(), tree.PathOf("a.txt").c_str(), nullptr));
+  HostLinks links;
+  const bool linked = UnderWine();
+  if (linked) {
+    ASSERT_TRUE(links.Add(tree.PathOf("a.txt"), tree.PathOf("link.txt")));
+    ASSERT_TRUE(links.Add(tree.PathOf("dir"), tree.PathOf("other/up")));
+  }
+  RestoreFileIdQuery restore;
+  SetFileIdQueryForTesting(ZeroIdQuery);
+  const FileIdentity file = FileIdentityOf(tree.PathOf("a.txt"));
+  const FileIdentity dir = FileIdentityOf(tree.PathOf("dir"));
+  ASSERT_TRUE(file.known);
+  ASSERT_EQ(file.volume, kPathIdentityVolume);
+  struct Case {
+    const char* path;
+    const FileIdentity* same;  // null: another identity than both
+    bool needsLinks;
+  } cases[] = {
+      {"A.TXT", &file, false},           {"dir/../a.txt", &file, false},
+      {"link.txt", &file, true},         {"DIR/", &dir, false},
+      {"other/up", &dir, true},          {"other/UP/", &dir, true},
+      {"copy.txt", nullptr, false},      {"hard.txt", nullptr, false},
+      {"dir/x", nullptr, false},         {"other", nullptr, false},
+  };
+  for (const Case& c : cases) {
+    if (c.needsLinks && !linked) continue;
+    SCOPED_TRACE(c.path);
+    FileIdentity id = FileIdentityOf(tree.PathOf(c.path));
+    EXPECT_TRUE(id.known);
+    if (c.same) {
+      EXPECT_EQ(id, *c.same);
+    } else {
+      EXPECT_NE(id, file);
+      EXPECT_NE(id, dir);
+    }
+  }
+  // The reader of a file knows it by the same identity, whatever name opened it.
+  for (const char* name : {"a.txt", "A.TXT", linked ? "link.txt" : "a.txt"}) {
+    FileReader reader;
+    ASSERT_TRUE(reader.Open(tree.PathOf(name))) << name;
+    EXPECT_EQ(reader.Identity(), file) << name;
+  }
+  EXPECT_FALSE(FileIdentityOf(tree.PathOf("missing.txt")).known);
 }
 
 TEST(Win32Walk, DirectoryLinksToTheDirectoryItselfOrAnAncestorDoNotLoop) {
@@ -536,6 +600,39 @@ TEST(Win32Walk, DirectoryLinksToTheDirectoryItselfOrAnAncestorDoNotLoop) {
   control.walked = &again;
   ScanDirectoryTree(slots, found, tree.PathOf("a/b/up"), 0, control);
   EXPECT_EQ(Sorted(RelativeTo(tree.PathOf("a/b/up") + L"\\", found)), Sorted({"x", "b/y", "b/c/z"}));
+}
+
+TEST(Win32Walk, DirectoryLinksEndTheWalkOnAVolumeWithoutUsableFileIds) {
+  if (!UnderWine()) GTEST_SKIP() << "the links are made as Linux symbolic links";
+  // A share or a volume that reports every file id as 0 still has junctions
+  // and directory links. With no identity to go by, two links to an ancestor
+  // must not make the walk run until the paths reach 260 characters: that is
+  // some 2^100 directories, a search that never ends.
+  TempTree tree({{"a/x", "1"}, {"a/b/y", "2"}});
+  HostLinks links;
+  ASSERT_TRUE(links.Add(tree.PathOf("a"), tree.PathOf("a/up")));
+  ASSERT_TRUE(links.Add(tree.PathOf("a"), tree.PathOf("a/b/up")));
+  RestoreFileIdQuery restore;
+  SetFileIdQueryForTesting(ZeroIdQuery);
+  ASSERT_EQ(FileIdentityOf(tree.PathOf("a")).volume, kPathIdentityVolume) << "the id was used";
+
+  ListingSlots slots;
+  ScanList found;
+  WalkedDirectories walked;
+  WalkControl control;
+  control.walked = &walked;
+  // A bound on the entries looked at, so that the case itself ends: the tree
+  // has eight entries.
+  int entries = 0;
+  bool cutOff = false;
+  control.keepGoing = [&] {
+    if (++entries > 5000) cutOff = true;
+    return !cutOff;
+  };
+  ScanDirectoryTree(slots, found, tree.PathOf("a"), 0, control);
+  EXPECT_FALSE(cutOff) << "the walk was still going after " << entries << " entries, with "
+                       << found.size() << " file paths found";
+  EXPECT_LE(found.size(), 2u);
 }
 
 TEST(Win32Delete, DeletesAFileButNotAReadOnlyOneADirectoryOrNothing) {

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/win32/file_id_win32.hpp"
 #include "platform/win32/window_win32.hpp"
 #include "tests/support/temp_tree.hpp"
 #include "ui/gadgets.hpp"
@@ -460,6 +461,76 @@ TEST_F(ProgramWindow, BadDirectoriesInTheInputGiveTheErrorBoxAndKeepTheText) {
   }
   EXPECT_EQ(host.RowCount(GadgetSearchList), 0);
   EXPECT_EQ(host.Boxes().size(), 3u);
+}
+
+bool ZeroFileIds(void*, FileId128& out) {
+  out = FileId128{};
+  out.volume = 1;
+  return true;
+}
+
+TEST_F(ProgramWindow, DeleteRemovesACheckedCopyOnAVolumeWithoutUsableFileIds) {
+  // A share or volume that reports every file id as 0: the search finds the
+  // two copies (they are two files), the user checks one and answers Yes. The
+  // copy holds the kept file's bytes, so it must go; it stays, and its row
+  // with it, and nothing tells the user why.
+  TempTree tree({{"a/one.txt", "alpha contents"}, {"a/two.txt", "alpha contents"}});
+  struct Restore {
+    ~Restore() { SetFileIdQueryForTesting(nullptr); }
+  } restore;
+  SetFileIdQueryForTesting(ZeroFileIds);
+  Open();
+  Type(GadgetDirectoryInput, tree.PathOf("a"));
+  Click(GadgetAdd);
+  Click(GadgetStart);
+  WaitForSearchEnd();
+  ASSERT_EQ(Relative(tree, ResultColumn(1)), (std::set<std::string>{"a/one.txt", "a/two.txt"}));
+  Click(GadgetSelectAllButOne);
+  ASSERT_EQ(host.RowState(GadgetResults, 1), kRowChecked);
+  const Text copy = host.RowText(GadgetResults, 1, 1);
+  host.QueueAnswer(kAnswerYes);
+  Click(GadgetDeleteSelected);
+  EXPECT_EQ(FilesLeft(tree).size(), 1u) << "the checked copy is still on disk";
+  EXPECT_EQ(GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(host.RowCount(GadgetResults), 1);
+}
+
+TEST_F(ProgramWindow, AddReadsADriveWithoutABackslashAsTheDirectoryItLists) {
+  // "X:" typed into the input is listed (and later walked) as the drive's
+  // root "X:\"; the same-folder test of Add must read it the same way, not as
+  // the current directory of drive X.
+  TempTree tree({{"cwd/file.txt", "x"}});
+  const Text cwd = tree.PathOf("cwd");
+  const Text drive = cwd.substr(0, 2);
+  ASSERT_EQ(drive[1], L':');
+  wchar_t saved[MAX_PATH * 2] = {};
+  GetCurrentDirectoryW(MAX_PATH * 2, saved);
+  ASSERT_TRUE(SetCurrentDirectoryW(cwd.c_str()));
+  struct Restore {
+    const wchar_t* to;
+    ~Restore() { SetCurrentDirectoryW(to); }
+  } restore{saved};
+  Open();
+
+  struct Case {
+    const char* what;
+    Text listed;     // the row already in the search list
+    bool added;      // whether the drive typed without its backslash is added
+  } cases[] = {
+      {"beside the current directory, the root is another folder", cwd, true},
+      {"beside the root itself, it is the same folder", drive + L"\\", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    host.ClearRows(GadgetSearchList);
+    Type(GadgetDirectoryInput, c.listed);
+    Click(GadgetAdd);
+    ASSERT_EQ(host.RowCount(GadgetSearchList), 1);
+    Type(GadgetDirectoryInput, drive);
+    Click(GadgetAdd);
+    EXPECT_TRUE(host.Boxes().empty()) << "the drive is a valid directory";
+    EXPECT_EQ(host.RowCount(GadgetSearchList), c.added ? 2 : 1);
+  }
 }
 
 // vantrel.exe itself: its resources, its window, and the close that ends it
