@@ -93,8 +93,11 @@ void Program::DeleteSelectedFiles() {
   // Rows of files that cannot be opened any more go, deleted here or not.
   // The path is taken as it stands: a blank at either end is part of a name,
   // and trimming it would ask about another file.
-  for (int row = host_.RowCount(GadgetResults) - 1; row >= 0; --row)
-    if (CanOpenFile(host_.RowText(GadgetResults, row, 1)) != 1) host_.RemoveRow(GadgetResults, row);
+  std::vector<int> gone;
+  const int left = host_.RowCount(GadgetResults);
+  for (int row = 0; row < left; ++row)
+    if (CanOpenFile(host_.RowText(GadgetResults, row, 1)) != 1) gone.push_back(row);
+  host_.RemoveRows(GadgetResults, gone);
 }
 
 }  // namespace vantrel

@@ -141,6 +141,11 @@ class WindowHost {
   // Appends result rows: cells holds six texts a row, columns 0 to 5.
   virtual void AppendRows(int gadget, const std::vector<Text>& cells) = 0;
   virtual void RemoveRow(int gadget, int row) = 0;
+  // Removes the given rows (ascending, no repeats) in one go; a layer whose
+  // single removals cost the list's length overrides it.
+  virtual void RemoveRows(int gadget, const std::vector<int>& rows) {
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) RemoveRow(gadget, *it);
+  }
   virtual void ClearRows(int gadget) = 0;
 
   // --- What the host offers besides controls ---------------------------------
