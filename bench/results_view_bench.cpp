@@ -10,8 +10,11 @@
 #include <QTableView>
 #include <QTest>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
+#include "engine/file_system.hpp"
 #include "platform/qt/window_qt.hpp"
 #include "ui/program.hpp"
 
@@ -103,6 +106,57 @@ void SelectAllButOneClickOverAllRows(benchmark::State& state) {
   }
 }
 BENCHMARK(SelectAllButOneClickOverAllRows)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Delete answered Yes after a search of 100,000 rows, half of whose files are
+// gone by then: the time from the click on Yes until the other half's rows are
+// left and drawn. The rows of the vanished files go one by one, from the last.
+void DeleteDropsHalfTheRows(benchmark::State& state) {
+  const std::filesystem::path kept = std::filesystem::temp_directory_path() / "vantrel-bench-kept";
+  { std::ofstream(kept) << "kept"; }
+  ResultRowList cells = MakeRows();
+  for (std::size_t row = 0; row < static_cast<std::size_t>(kRows); ++row)
+    if (row % 2 == 0) cells[row * 6 + 1] = TextFromSystemBytes(kept.native());  // still there
+  for (auto _ : state) {
+    Window window;
+    window.program.InsertResultRows(cells);
+    window.program.SelectPanelTab(kResultsTab);
+    window.program.SetPanelEnabled(true);
+    window.Draw();
+    // One checked row, whose file has vanished: nothing is deleted, and every
+    // row of a vanished file goes.
+    window.host.SetRowState(GadgetResults, 1, kRowChecked);
+    window.Draw();
+    window.host.QueueAnswer(kAnswerYes);
+    QElapsedTimer timer;
+    timer.start();
+    QTest::mouseClick(window.host.WidgetOf(GadgetDeleteSelected), Qt::LeftButton);
+    window.Draw();
+    state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+    if (window.host.RowCount(GadgetResults) != kRows / 2) state.SkipWithError("the rows of vanished files stayed");
+  }
+  std::filesystem::remove(kept);
+}
+BENCHMARK(DeleteDropsHalfTheRows)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Clear list answered Yes over 100,000 rows, drawn.
+void ClearListOverAllRows(benchmark::State& state) {
+  const ResultRowList cells = MakeRows();
+  for (auto _ : state) {
+    Window window;
+    window.program.InsertResultRows(cells);
+    window.program.SelectPanelTab(kResultsTab);
+    window.program.SetPanelEnabled(true);
+    window.Draw();
+    window.host.QueueAnswer(kAnswerYes);
+    QElapsedTimer timer;
+    timer.start();
+    QTest::mouseClick(window.host.WidgetOf(GadgetClearList), Qt::LeftButton);
+    window.Draw();
+    state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+    if (window.host.RowCount(GadgetResults) != 0) state.SkipWithError("rows left");
+  }
+}
+BENCHMARK(ClearListOverAllRows)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
