@@ -6,6 +6,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
@@ -127,6 +128,9 @@ class WindowQtTest : public QObject {
   void NoDuplicatesBoxIsANoteAndGivesThePanelBack();
   void HandOverArrivesWithoutAnyFurtherEvent();
   void BoxesChooserSpinFieldsAndWindowFlags();
+  void SpaceTogglesTheCheckOfTheFocusedRow();
+  void TextFieldsTakeTextOfAnyLength();
+  void ANameWithALineBreakShowsWhole();
 };
 
 void WindowQtTest::WidgetsSitWhereTheLayoutPutsThem() {
@@ -456,6 +460,75 @@ void WindowQtTest::BoxesChooserSpinFieldsAndWindowFlags() {
   // Closing the window ends the program.
   host.Window()->close();
   QVERIFY(host.ended);
+}
+
+void WindowQtTest::SpaceTogglesTheCheckOfTheFocusedRow() {
+  TempTree tree({{"a.txt", "same"}, {"b.txt", "same"}, {"c.txt", "same"}});
+  QtApp app;
+  app.TypeFolder(tree.Root().native());
+  app.Click(GadgetAdd);
+  app.Click(GadgetStart);
+  QTRY_COMPARE_WITH_TIMEOUT(app.host.RowCount(GadgetResults), 3, 30000);
+  QVERIFY(app.SearchOver());
+  QTableView* view = app.Results();
+  auto checkShown = [&](int row) {
+    return view->model()->index(row, 0).data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked;
+  };
+
+  // A person picks a row by its name, or walks to it with the arrow keys, and
+  // presses the space bar: that row's check box follows, as a click on it would.
+  struct Case {
+    const char* how;
+    int row;
+  };
+  for (const Case& c : {Case{"click on the name", 1}, Case{"arrow down", 2}}) {
+    if (c.row == 1) {
+      QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(1, 2)).center());
+    } else {
+      QTest::keyClick(view, Qt::Key_Down);
+    }
+    QCOMPARE(view->currentIndex().row(), c.row);
+    QTest::keyClick(view, Qt::Key_Space);
+    QApplication::processEvents();
+    QVERIFY2(app.host.RowState(GadgetResults, c.row) & kRowChecked, c.how);
+    QVERIFY2(checkShown(c.row), c.how);
+    QTest::keyClick(view, Qt::Key_Space);
+    QApplication::processEvents();
+    QVERIFY2(!(app.host.RowState(GadgetResults, c.row) & kRowChecked), c.how);
+    QVERIFY2(!checkShown(c.row), c.how);
+  }
+}
+
+void WindowQtTest::TextFieldsTakeTextOfAnyLength() {
+  QtApp app;
+  app.Click(GadgetFileTypes);
+  // Pasted and set: a list of file types (or a path) longer than 32767 characters.
+  const QString longText = QString(40000, u'x');
+  auto* types = app.Widget<QLineEdit>(GadgetFileTypesInput);
+  QApplication::clipboard()->setText(longText);
+  types->setFocus();
+  QTest::keyClick(types, Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(app.host.TextOf(GadgetFileTypesInput).size(), std::size_t{40000});
+  app.host.SetText(GadgetDirectoryInput, Text(40000, static_cast<Char>('y')));
+  QCOMPARE(app.host.TextOf(GadgetDirectoryInput).size(), std::size_t{40000});
+}
+
+void WindowQtTest::ANameWithALineBreakShowsWhole() {
+  // The row of a name with a line break shows the whole name on its one line
+  // (the break as a visible mark), while the row's path reads back exactly.
+  TempTree tree({{"new\nline.txt", "same"}, {"other.txt", "same"}});
+  QtApp app;
+  app.TypeFolder(tree.Root().native());
+  app.Click(GadgetAdd);
+  app.Click(GadgetStart);
+  QTRY_COMPARE_WITH_TIMEOUT(app.host.RowCount(GadgetResults), 2, 30000);
+  QVERIFY(app.SearchOver());
+  int row = app.host.RowText(GadgetResults, 0, 1) == T(tree.Root().native() + "/new\nline.txt") ? 0 : 1;
+  QCOMPARE(app.host.RowText(GadgetResults, row, 1), T(tree.Root().native() + "/new\nline.txt"));
+  const QString shown = app.Results()->model()->index(row, 2).data().toString();
+  QVERIFY2(!shown.contains(u'\n'), qPrintable(shown));
+  QVERIFY2(shown.startsWith(QString::fromUtf8(tree.Root().native().c_str()) + QStringLiteral("/new")), qPrintable(shown));
+  QVERIFY2(shown.endsWith(QStringLiteral("line.txt")), qPrintable(shown));
 }
 
 }  // namespace vantrel
