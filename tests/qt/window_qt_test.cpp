@@ -131,6 +131,7 @@ class WindowQtTest : public QObject {
   void SpaceTogglesTheCheckOfTheFocusedRow();
   void TextFieldsTakeTextOfAnyLength();
   void ANameWithALineBreakShowsWhole();
+  void ChooserGivesAFolderWhoseNameIsNotUtf8();
 };
 
 void WindowQtTest::WidgetsSitWhereTheLayoutPutsThem() {
@@ -529,6 +530,41 @@ void WindowQtTest::ANameWithALineBreakShowsWhole() {
   QVERIFY2(!shown.contains(u'\n'), qPrintable(shown));
   QVERIFY2(shown.startsWith(QString::fromUtf8(tree.Root().native().c_str()) + QStringLiteral("/new")), qPrintable(shown));
   QVERIFY2(shown.endsWith(QStringLiteral("line.txt")), qPrintable(shown));
+}
+
+void WindowQtTest::ChooserGivesAFolderWhoseNameIsNotUtf8() {
+  // A person opens the chooser in the folder above and picks the one entry
+  // there: a folder whose name's bytes are not UTF-8. The chooser gives that
+  // folder's bytes, which the program can list and search.
+  TempTree tree({{"parent/b\xff/inner.txt", "x"}});
+  QtApp app;
+  const std::string parent = tree.Root().native() + "/parent";
+  bool picked = false;
+  OnModal([&](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    if (!dialog) return;
+    dialog->setDirectory(QString::fromUtf8(parent.c_str()));
+    // The entry as the chooser lists it, whatever it makes of the name.
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog->findChildren<QAbstractItemView*>().isEmpty(), 5000);
+    QAbstractItemView* entries = nullptr;
+    for (QAbstractItemView* v : dialog->findChildren<QAbstractItemView*>())
+      if (v->isVisible() && v->model()) entries = v;
+    QModelIndex entry;
+    QTRY_VERIFY_WITH_TIMEOUT((entry = entries->model()->index(0, 0, entries->rootIndex())).isValid(), 5000);
+    entries->setCurrentIndex(entry);
+    picked = true;
+    // A refusal ("Directory not found") comes as a box of its own: close it and cancel.
+    OnModal([dialog](QWidget* warning) {
+      if (warning == dialog) return;
+      if (auto* box = qobject_cast<QMessageBox*>(warning)) qWarning("chooser refused: %s", qPrintable(box->text()));
+      warning->close();
+      dialog->reject();
+    });
+    QTest::keyClick(dialog, Qt::Key_Return);
+  });
+  const Text chosen = app.host.ChooseFolder({}, {});
+  QVERIFY(picked);
+  QCOMPARE(QByteArray::fromStdString(testing::Bytes(chosen)), QByteArray::fromStdString(parent + "/b\xff/"));
 }
 
 }  // namespace vantrel
