@@ -107,15 +107,17 @@ void SelectAllButOneClickOverAllRows(benchmark::State& state) {
 }
 BENCHMARK(SelectAllButOneClickOverAllRows)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
-// Delete answered Yes after a search of 100,000 rows, half of whose files are
-// gone by then: the time from the click on Yes until the other half's rows are
-// left and drawn. The rows of the vanished files go one by one, from the last.
-void DeleteDropsHalfTheRows(benchmark::State& state) {
+// Delete answered Yes after a search of 100,000 rows whose files are gone by
+// then, all of them (argument 0) or every second one (argument 2): the time
+// from the click on Yes until the rows left are drawn. The rows of the
+// vanished files go one by one, from the last.
+void DeleteDropsTheRowsOfVanishedFiles(benchmark::State& state) {
+  const int keepEvery = static_cast<int>(state.range(0));
   const std::filesystem::path kept = std::filesystem::temp_directory_path() / "vantrel-bench-kept";
   { std::ofstream(kept) << "kept"; }
   ResultRowList cells = MakeRows();
   for (std::size_t row = 0; row < static_cast<std::size_t>(kRows); ++row)
-    if (row % 2 == 0) cells[row * 6 + 1] = TextFromSystemBytes(kept.native());  // still there
+    if (keepEvery > 0 && row % static_cast<std::size_t>(keepEvery) == 0) cells[row * 6 + 1] = TextFromSystemBytes(kept.native());  // still there
   for (auto _ : state) {
     Window window;
     window.program.InsertResultRows(cells);
@@ -132,11 +134,12 @@ void DeleteDropsHalfTheRows(benchmark::State& state) {
     QTest::mouseClick(window.host.WidgetOf(GadgetDeleteSelected), Qt::LeftButton);
     window.Draw();
     state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
-    if (window.host.RowCount(GadgetResults) != kRows / 2) state.SkipWithError("the rows of vanished files stayed");
+    if (window.host.RowCount(GadgetResults) != (keepEvery > 0 ? kRows / keepEvery : 0))
+      state.SkipWithError("the rows of vanished files stayed");
   }
   std::filesystem::remove(kept);
 }
-BENCHMARK(DeleteDropsHalfTheRows)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(DeleteDropsTheRowsOfVanishedFiles)->Arg(0)->Arg(2)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // Clear list answered Yes over 100,000 rows, drawn.
 void ClearListOverAllRows(benchmark::State& state) {
