@@ -110,7 +110,7 @@ BENCHMARK(SelectAllButOneClickOverAllRows)->UseManualTime()->Unit(benchmark::kMi
 // Delete answered Yes after a search of 100,000 rows whose files are gone by
 // then, all of them (argument 0) or every second one (argument 2): the time
 // from the click on Yes until the rows left are drawn. The rows of the
-// vanished files go one by one, from the last.
+// vanished files go in one call.
 void DeleteDropsTheRowsOfVanishedFiles(benchmark::State& state) {
   const int keepEvery = static_cast<int>(state.range(0));
   const std::filesystem::path kept = std::filesystem::temp_directory_path() / "vantrel-bench-kept";

@@ -29,6 +29,7 @@
 #include <thread>
 
 #include "engine/file_system.hpp"
+#include "platform/qt/text_qt.hpp"
 #include "platform/qt/window_qt.hpp"
 #include "tests/support/temp_tree.hpp"
 #include "ui/program.hpp"
@@ -131,7 +132,8 @@ class WindowQtTest : public QObject {
   void SpaceTogglesTheCheckOfTheFocusedRow();
   void TextFieldsTakeTextOfAnyLength();
   void ANameWithALineBreakShowsWhole();
-  void ChooserGivesAFolderWhoseNameIsNotUtf8();
+  void ChooserAnswerNeverNamesAnotherFolder();
+  void RemovingRowsKeepsTheRowsLeftAsTheyWere();
 };
 
 void WindowQtTest::WidgetsSitWhereTheLayoutPutsThem() {
@@ -532,39 +534,74 @@ void WindowQtTest::ANameWithALineBreakShowsWhole() {
   QVERIFY2(shown.endsWith(QStringLiteral("line.txt")), qPrintable(shown));
 }
 
-void WindowQtTest::ChooserGivesAFolderWhoseNameIsNotUtf8() {
-  // A person opens the chooser in the folder above and picks the one entry
-  // there: a folder whose name's bytes are not UTF-8. The chooser gives that
-  // folder's bytes, which the program can list and search.
-  TempTree tree({{"parent/b\xff/inner.txt", "x"}});
+void WindowQtTest::ChooserAnswerNeverNamesAnotherFolder() {
+  // The chooser names a folder whose name is not UTF-8 with U+FFFD in place of
+  // the bytes; that answer stands for the folder only when no other folder
+  // beside it reads the same.
+  const QString lossy = QStringLiteral("b") + QChar(QChar::ReplacementCharacter);
+  struct Case {
+    const char* what;
+    std::vector<std::string> folders;
+    std::string given;  // "" for no folder
+  };
+  const std::vector<Case> cases = {
+      {"one folder, not UTF-8", {"b\xff"}, "b\xff"},
+      {"one folder, named by the replacement character", {"b\xef\xbf\xbd"}, "b\xef\xbf\xbd"},
+      {"both", {"b\xff", "b\xef\xbf\xbd"}, ""},
+      {"two folders, neither UTF-8", {"b\xff", "b\xfe"}, ""},
+      {"a file, not a folder", {}, ""},
+  };
+  for (const Case& c : cases) {
+    std::vector<testing::TreeEntry> entries = {{"parent/other", "x"}};
+    if (c.folders.empty()) entries.push_back({"parent/b\xfd", "a file"});
+    for (const std::string& folder : c.folders) entries.push_back({"parent/" + folder + "/inner.txt", "x"});
+    TempTree tree(entries);
+    const std::string parent = tree.Root().native() + "/parent";
+    const QString answer = QFile::decodeName(QByteArray::fromStdString(parent)) + QStringLiteral("/") + lossy;
+    std::string bytes;
+    const bool given = ChosenFolderBytes(answer, bytes);
+    QVERIFY2(given == !c.given.empty(), c.what);
+    if (given) QVERIFY2(bytes == parent + "/" + c.given, c.what);
+  }
+}
+
+void WindowQtTest::RemovingRowsKeepsTheRowsLeftAsTheyWere() {
   QtApp app;
-  const std::string parent = tree.Root().native() + "/parent";
-  bool picked = false;
-  OnModal([&](QWidget* modal) {
-    auto* dialog = qobject_cast<QFileDialog*>(modal);
-    if (!dialog) return;
-    dialog->setDirectory(QString::fromUtf8(parent.c_str()));
-    // The entry as the chooser lists it, whatever it makes of the name.
-    QTRY_VERIFY_WITH_TIMEOUT(!dialog->findChildren<QAbstractItemView*>().isEmpty(), 5000);
-    QAbstractItemView* entries = nullptr;
-    for (QAbstractItemView* v : dialog->findChildren<QAbstractItemView*>())
-      if (v->isVisible() && v->model()) entries = v;
-    QModelIndex entry;
-    QTRY_VERIFY_WITH_TIMEOUT((entry = entries->model()->index(0, 0, entries->rootIndex())).isValid(), 5000);
-    entries->setCurrentIndex(entry);
-    picked = true;
-    // A refusal ("Directory not found") comes as a box of its own: close it and cancel.
-    OnModal([dialog](QWidget* warning) {
-      if (warning == dialog) return;
-      if (auto* box = qobject_cast<QMessageBox*>(warning)) qWarning("chooser refused: %s", qPrintable(box->text()));
-      warning->close();
-      dialog->reject();
-    });
-    QTest::keyClick(dialog, Qt::Key_Return);
-  });
-  const Text chosen = app.host.ChooseFolder({}, {});
-  QVERIFY(picked);
-  QCOMPARE(QByteArray::fromStdString(testing::Bytes(chosen)), QByteArray::fromStdString(parent + "/b\xff/"));
+  QTableView* view = app.Results();
+  const int nameWidth = view->columnWidth(2);
+  std::vector<Text> cells;
+  for (int row = 0; row < 10; ++row)
+    for (int cell = 0; cell < 6; ++cell) cells.push_back(A(cell == 1 ? "/f" : "x") + DecimalText(row));
+  app.host.AppendRows(GadgetResults, cells);
+  app.host.SetRowState(GadgetResults, 3, kRowChecked);
+  app.host.SetRowState(GadgetResults, 6, kRowHighlighted | kRowChecked);
+  app.host.SetRowState(GadgetResults, 8, kRowHighlighted);
+  QApplication::processEvents();
+  view->selectionModel()->setCurrentIndex(view->model()->index(6, 2), QItemSelectionModel::NoUpdate);
+
+  // Runs at the start, in the middle and at the end; the rows left close up.
+  app.host.RemoveRows(GadgetResults, {0, 1, 4, 5, 7, 9});
+  QApplication::processEvents();
+  const std::vector<std::pair<int, int>> left = {{2, 0}, {3, kRowChecked}, {6, kRowHighlighted | kRowChecked}, {8, kRowHighlighted}};
+  QCOMPARE(app.host.RowCount(GadgetResults), 4);
+  QCOMPARE(view->model()->rowCount(), 4);
+  for (int row = 0; row < 4; ++row) {
+    QCOMPARE(app.host.RowText(GadgetResults, row, 1), A("/f") + DecimalText(left[row].first));
+    QCOMPARE(view->model()->index(row, 2).data().toString(), QStringLiteral("/f") + QString::number(left[row].first));
+    QCOMPARE(app.host.RowState(GadgetResults, row), left[row].second);
+    QCOMPARE(view->selectionModel()->isRowSelected(row), (left[row].second & kRowHighlighted) != 0);
+    QCOMPARE(view->model()->index(row, 0).data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked,
+             (left[row].second & kRowChecked) != 0);
+  }
+  QCOMPARE(view->currentIndex().row(), 2);  // the row that was 6
+  QCOMPARE(view->columnWidth(2), nameWidth);
+
+  // Rows added later sit after the ones left; removing every row empties the list.
+  app.host.AppendRows(GadgetResults, std::vector<Text>(6, A("new")));
+  QCOMPARE(app.host.RowText(GadgetResults, 4, 1), A("new"));
+  app.host.RemoveRows(GadgetResults, {0, 1, 2, 3, 4});
+  QCOMPARE(app.host.RowCount(GadgetResults), 0);
+  QCOMPARE(view->model()->rowCount(), 0);
 }
 
 }  // namespace vantrel
