@@ -10,8 +10,11 @@
 #include <QTableView>
 #include <QTest>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
+#include "engine/file_system.hpp"
 #include "platform/qt/window_qt.hpp"
 #include "ui/program.hpp"
 
@@ -103,6 +106,60 @@ void SelectAllButOneClickOverAllRows(benchmark::State& state) {
   }
 }
 BENCHMARK(SelectAllButOneClickOverAllRows)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Delete answered Yes after a search of 100,000 rows whose files are gone by
+// then, all of them (argument 0) or every second one (argument 2): the time
+// from the click on Yes until the rows left are drawn. The rows of the
+// vanished files go in one call.
+void DeleteDropsTheRowsOfVanishedFiles(benchmark::State& state) {
+  const int keepEvery = static_cast<int>(state.range(0));
+  const std::filesystem::path kept = std::filesystem::temp_directory_path() / "vantrel-bench-kept";
+  { std::ofstream(kept) << "kept"; }
+  ResultRowList cells = MakeRows();
+  for (std::size_t row = 0; row < static_cast<std::size_t>(kRows); ++row)
+    if (keepEvery > 0 && row % static_cast<std::size_t>(keepEvery) == 0) cells[row * 6 + 1] = TextFromSystemBytes(kept.native());  // still there
+  for (auto _ : state) {
+    Window window;
+    window.program.InsertResultRows(cells);
+    window.program.SelectPanelTab(kResultsTab);
+    window.program.SetPanelEnabled(true);
+    window.Draw();
+    // One checked row, whose file has vanished: nothing is deleted, and every
+    // row of a vanished file goes.
+    window.host.SetRowState(GadgetResults, 1, kRowChecked);
+    window.Draw();
+    window.host.QueueAnswer(kAnswerYes);
+    QElapsedTimer timer;
+    timer.start();
+    QTest::mouseClick(window.host.WidgetOf(GadgetDeleteSelected), Qt::LeftButton);
+    window.Draw();
+    state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+    if (window.host.RowCount(GadgetResults) != (keepEvery > 0 ? kRows / keepEvery : 0))
+      state.SkipWithError("the rows of vanished files stayed");
+  }
+  std::filesystem::remove(kept);
+}
+BENCHMARK(DeleteDropsTheRowsOfVanishedFiles)->Arg(0)->Arg(2)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Clear list answered Yes over 100,000 rows, drawn.
+void ClearListOverAllRows(benchmark::State& state) {
+  const ResultRowList cells = MakeRows();
+  for (auto _ : state) {
+    Window window;
+    window.program.InsertResultRows(cells);
+    window.program.SelectPanelTab(kResultsTab);
+    window.program.SetPanelEnabled(true);
+    window.Draw();
+    window.host.QueueAnswer(kAnswerYes);
+    QElapsedTimer timer;
+    timer.start();
+    QTest::mouseClick(window.host.WidgetOf(GadgetClearList), Qt::LeftButton);
+    window.Draw();
+    state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+    if (window.host.RowCount(GadgetResults) != 0) state.SkipWithError("rows left");
+  }
+}
+BENCHMARK(ClearListOverAllRows)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 

@@ -7,6 +7,20 @@
 #include "ui/window_host.hpp"
 
 namespace vantrel {
+namespace {
+
+// A cell shows on one line: a line break, tab or other control character
+// appears as its visible symbol (U+2400 onwards), for display only.
+QString OneLine(QString text) {
+  for (QChar& c : text) {
+    const char16_t u = c.unicode();
+    if (u < 0x20) c = QChar(static_cast<char16_t>(0x2400 + u));
+    else if (u == 0x7f) c = QChar(static_cast<char16_t>(0x2421));
+  }
+  return text;
+}
+
+}  // namespace
 
 RowModel::RowModel(int cellsPerRow, bool checkColumn, QObject* parent)
     : QAbstractTableModel(parent), cellsPerRow_(cellsPerRow), checkColumn_(checkColumn) {}
@@ -34,7 +48,7 @@ QVariant RowModel::data(const QModelIndex& index, int role) const {
       return (State(index.row()) & kRowChecked) ? Qt::Checked : Qt::Unchecked;
     return {};
   }
-  if (role == Qt::DisplayRole) return ToQString(Cell(index.row(), index.column() - (checkColumn_ ? 1 : 0)));
+  if (role == Qt::DisplayRole) return OneLine(ToQString(Cell(index.row(), index.column() - (checkColumn_ ? 1 : 0))));
   return {};
 }
 
@@ -101,6 +115,34 @@ void RowModel::RemoveRow(int row) {
   endRemoveRows();
 }
 
+void RowModel::RemoveRows(const std::vector<int>& rows) {
+  if (rows.empty()) return;
+  const std::size_t per = static_cast<std::size_t>(cellsPerRow_);
+  beginResetModel();
+  std::vector<Char> pool;
+  std::vector<CellSpan> cells;
+  std::size_t left = states_.size();
+  for (int row : rows) left -= (row >= 0 && row < Rows()) ? 1 : 0;
+  cells.reserve(left * per);
+  std::size_t next = 0;  // the next row to remove, as an index into rows
+  std::size_t kept = 0;
+  for (std::size_t row = 0; row < states_.size(); ++row) {
+    while (next < rows.size() && rows[next] >= 0 && static_cast<std::size_t>(rows[next]) < row) ++next;
+    if (next < rows.size() && rows[next] >= 0 && static_cast<std::size_t>(rows[next]) == row) continue;
+    for (std::size_t i = row * per; i < (row + 1) * per; ++i) {
+      const CellSpan& span = cells_[i];
+      cells.push_back({pool.size(), span.length});
+      pool.insert(pool.end(), pool_.begin() + static_cast<std::ptrdiff_t>(span.start),
+                  pool_.begin() + static_cast<std::ptrdiff_t>(span.start + span.length));
+    }
+    states_[kept++] = states_[row];
+  }
+  states_.resize(kept);
+  pool_ = std::move(pool);
+  cells_ = std::move(cells);
+  endResetModel();
+}
+
 void RowModel::Clear() {
   beginResetModel();
   pool_ = {};
@@ -147,6 +189,41 @@ void RowList::AppendRows(const std::vector<Text>& cells) { model_->AppendRows(ce
 void RowList::RemoveRow(int row) {
   if (row < 0 || row >= model_->Rows()) return;
   model_->RemoveRow(row);
+}
+
+void RowList::RemoveRows(const std::vector<int>& rows) {
+  if (rows.empty()) return;
+  const int before = model_->Rows();
+  // Where the current row goes: the same row, moved up past the removed rows
+  // above it, or the row that takes the place of a removed one.
+  const int current = view_->currentIndex().row();
+  const int currentColumn = std::max(view_->currentIndex().column(), 0);
+  int above = 0;
+  for (int row : rows)
+    if (row >= 0 && row < current) ++above;
+  showing_ = true;
+  model_->RemoveRows(rows);
+  showing_ = false;
+  const int left = model_->Rows();
+  // The model started over: the view's check marks read it anew, and its
+  // selection follows the bits of the rows left.
+  firstChanged_ = lastChanged_ = -1;
+  highlightChanged_ = false;
+  for (int row = 0; row < left && !highlightChanged_; ++row)
+    highlightChanged_ = (model_->State(row) & kRowHighlighted) != 0;
+  if (current >= 0 && current < before && left > 0) {
+    showing_ = true;
+    view_->selectionModel()->setCurrentIndex(model_->index(std::min(current - above, left - 1), currentColumn),
+                                             QItemSelectionModel::NoUpdate);
+    showing_ = false;
+  }
+  if (highlightChanged_) ShowStates();
+}
+
+void RowList::ToggleCheck(int row) {
+  if (!model_->HasCheckColumn() || row < 0 || row >= model_->Rows()) return;
+  const bool checked = model_->State(row) & kRowChecked;
+  model_->setData(model_->index(row, 0), checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
 }
 
 void RowList::Clear() {

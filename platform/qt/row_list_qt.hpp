@@ -49,6 +49,9 @@ class RowModel final : public QAbstractTableModel {
   // Appends rows: cellsPerRow texts each.
   void AppendRows(const std::vector<Text>& cells);
   void RemoveRow(int row);
+  // Removes the given rows (ascending, no repeats) in one pass: the rows left
+  // and their characters close up, and the view starts over from the model.
+  void RemoveRows(const std::vector<int>& rows);
   void Clear();
   // Tells the view that the check marks of rows first to last changed.
   void ShowStates(int first, int last);
@@ -62,8 +65,8 @@ class RowModel final : public QAbstractTableModel {
   bool checkColumn_;
   std::vector<Text> titles_;
   // Every cell's characters lie in one pool, so that 100,000 rows are copied in
-  // without an allocation for each cell; a removed row leaves its characters
-  // behind until the list is cleared.
+  // without an allocation for each cell; a row removed on its own leaves its
+  // characters behind until rows are removed together or the list is cleared.
   struct CellSpan {
     std::size_t start;
     std::size_t length;
@@ -87,7 +90,12 @@ class RowList final : public QObject {
   void SetState(int row, int state);
   void AppendRows(const std::vector<Text>& cells);
   void RemoveRow(int row);
+  // Removes the given rows (ascending) at once; the rows left keep their bits,
+  // and the current row stays on the same row where that row is left.
+  void RemoveRows(const std::vector<int>& rows);
   void Clear();
+  // Flips the check of a row, as a click on its check box does.
+  void ToggleCheck(int row);
 
  private:
   void TakeUserSelection(const QItemSelection& selected, const QItemSelection& deselected);

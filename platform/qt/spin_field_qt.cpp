@@ -3,6 +3,7 @@
 #include <QLineEdit>
 
 #include <algorithm>
+#include <climits>
 
 namespace vantrel {
 namespace {
@@ -16,6 +17,7 @@ std::int64_t Clamp(std::int64_t value) { return std::clamp<std::int64_t>(value, 
 SpinField::SpinField(QWidget* parent) : QAbstractSpinBox(parent) {
   setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   setAccelerated(true);
+  lineEdit()->setMaxLength(INT_MAX);
   connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
     TakeTypedValue(text);
     Q_EMIT Changed();

@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "engine/file_system.hpp"
+#include <filesystem>
 
 namespace vantrel {
 namespace {
@@ -33,9 +33,34 @@ QString ToQString(TextView text) { return Shown(text); }
 
 Text FromQString(const QString& text) { return Held<Char>(text); }
 
-Text PathFromQString(const QString& path) {
-  const QByteArray bytes = QFile::encodeName(path);
-  return TextFromSystemBytes(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+bool ChosenFolderBytes(const QString& chosen, std::string& bytes) {
+  if (!chosen.startsWith(u'/')) return false;
+  bytes.clear();
+  for (const QString& part : chosen.split(u'/', Qt::SkipEmptyParts)) {
+    const std::string parent = bytes.empty() ? std::string("/") : bytes;
+    if (!part.contains(QChar::ReplacementCharacter)) {
+      const QByteArray encoded = QFile::encodeName(part);
+      bytes += '/';
+      bytes.append(encoded.constData(), static_cast<std::size_t>(encoded.size()));
+      continue;
+    }
+    std::error_code error;
+    std::string match;
+    int matches = 0;
+    for (std::filesystem::directory_iterator it(parent, error), end; !error && it != end; it.increment(error)) {
+      const std::string name = it->path().filename().native();
+      if (QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size()))) == part) {
+        match = name;
+        ++matches;
+      }
+    }
+    if (error || matches != 1) return false;
+    bytes += '/';
+    bytes += match;
+  }
+  if (bytes.empty()) bytes.assign(1, '/');
+  std::error_code error;
+  return std::filesystem::is_directory(bytes, error);
 }
 
 }  // namespace vantrel

@@ -5,8 +5,10 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,9 +22,11 @@
 #include <QTableView>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 
 #include "engine/file_system.hpp"
 #include "platform/qt/row_list_qt.hpp"
@@ -40,6 +44,45 @@ Text FromCaption(QString caption) { return FromQString(caption.replace(QStringLi
 constexpr int kResultCells = 6;
 constexpr int kCheckColumnWidth = 25;
 constexpr int kAlertMessageWidth = 300;
+
+// The result list: the space bar flips the check of the focused row, whichever
+// cell has the focus, as a click on the row's check box does.
+class ResultView final : public QTableView {
+ public:
+  explicit ResultView(QWidget* parent) : QTableView(parent) {}
+  RowList* rows = nullptr;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    const bool space = event->key() == Qt::Key_Space || event->key() == Qt::Key_Select;
+    if (space && rows && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && currentIndex().isValid()) {
+      rows->ToggleCheck(currentIndex().row());
+      event->accept();
+      return;
+    }
+    QTableView::keyPressEvent(event);
+  }
+};
+
+// The folder chooser. A folder whose name is not UTF-8 does not exist by the
+// name the chooser knows it by; it is taken when it is the one folder there
+// that the name can stand for.
+class FolderDialog final : public QFileDialog {
+ public:
+  explicit FolderDialog(QWidget* parent) : QFileDialog(parent) {
+    setFileMode(QFileDialog::Directory);
+    setOption(QFileDialog::ShowDirsOnly);
+  }
+  void accept() override {
+    const QStringList files = selectedFiles();
+    std::string bytes;
+    if (!files.isEmpty() && !QFileInfo::exists(files.first()) && ChosenFolderBytes(files.first(), bytes)) {
+      QDialog::accept();
+      return;
+    }
+    QFileDialog::accept();
+  }
+};
 
 }  // namespace
 
@@ -196,6 +239,7 @@ void QtWindowHost::CreateControl(int gadget, ControlKind kind, Rect place, const
     }
     case ControlKind::TextField: {
       auto* field = new QLineEdit(ToQString(text), container_);
+      field->setMaxLength(INT_MAX);  // a list of file types or a path may be long
       QObject::connect(field, &QLineEdit::textEdited, field, [this, gadget] { Report(gadget); });
       widget = field;
       break;
@@ -237,9 +281,10 @@ void QtWindowHost::CreateControl(int gadget, ControlKind kind, Rect place, const
       break;
     }
     case ControlKind::ResultList: {
-      auto* view = new QTableView(container_);
+      auto* view = new ResultView(container_);
       auto* model = new RowModel(kResultCells, true, view);
       rows = new RowList(view, model);
+      view->rows = rows;
       view->setSelectionBehavior(QAbstractItemView::SelectRows);
       view->setSelectionMode(QAbstractItemView::ExtendedSelection);
       view->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -410,6 +455,11 @@ void QtWindowHost::RemoveRow(int gadget, int row) {
   if (c && c->rows) c->rows->RemoveRow(row);
 }
 
+void QtWindowHost::RemoveRows(int gadget, const std::vector<int>& rows) {
+  const Control* c = Find(gadget);
+  if (c && c->rows) c->rows->RemoveRows(rows);
+}
+
 void QtWindowHost::ClearRows(int gadget) {
   const Control* c = Find(gadget);
   if (c && c->rows) c->rows->Clear();
@@ -458,9 +508,11 @@ int QtWindowHost::ShowBox(BoxKind kind, const Text& title, const Text& text) {
 
 Text QtWindowHost::ShowFolderChooser(const Text&, const Text&) {
   // The chooser opens with its own title and in its own folder.
-  const QString chosen = QFileDialog::getExistingDirectory(window_.get());
-  if (chosen.isEmpty()) return {};
-  Text path = PathFromQString(chosen);
+  FolderDialog dialog(window_.get());
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  std::string bytes;
+  if (!ChosenFolderBytes(dialog.selectedFiles().first(), bytes)) return {};
+  Text path = TextFromSystemBytes(bytes);
   AddTrailingSlash(path);
   return path;
 }

@@ -6,6 +6,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
@@ -28,6 +29,7 @@
 #include <thread>
 
 #include "engine/file_system.hpp"
+#include "platform/qt/text_qt.hpp"
 #include "platform/qt/window_qt.hpp"
 #include "tests/support/temp_tree.hpp"
 #include "ui/program.hpp"
@@ -127,6 +129,11 @@ class WindowQtTest : public QObject {
   void NoDuplicatesBoxIsANoteAndGivesThePanelBack();
   void HandOverArrivesWithoutAnyFurtherEvent();
   void BoxesChooserSpinFieldsAndWindowFlags();
+  void SpaceTogglesTheCheckOfTheFocusedRow();
+  void TextFieldsTakeTextOfAnyLength();
+  void ANameWithALineBreakShowsWhole();
+  void ChooserAnswerNeverNamesAnotherFolder();
+  void RemovingRowsKeepsTheRowsLeftAsTheyWere();
 };
 
 void WindowQtTest::WidgetsSitWhereTheLayoutPutsThem() {
@@ -456,6 +463,145 @@ void WindowQtTest::BoxesChooserSpinFieldsAndWindowFlags() {
   // Closing the window ends the program.
   host.Window()->close();
   QVERIFY(host.ended);
+}
+
+void WindowQtTest::SpaceTogglesTheCheckOfTheFocusedRow() {
+  TempTree tree({{"a.txt", "same"}, {"b.txt", "same"}, {"c.txt", "same"}});
+  QtApp app;
+  app.TypeFolder(tree.Root().native());
+  app.Click(GadgetAdd);
+  app.Click(GadgetStart);
+  QTRY_COMPARE_WITH_TIMEOUT(app.host.RowCount(GadgetResults), 3, 30000);
+  QVERIFY(app.SearchOver());
+  QTableView* view = app.Results();
+  auto checkShown = [&](int row) {
+    return view->model()->index(row, 0).data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked;
+  };
+
+  // A person picks a row by its name, or walks to it with the arrow keys, and
+  // presses the space bar: that row's check box follows, as a click on it would.
+  struct Case {
+    const char* how;
+    int row;
+  };
+  for (const Case& c : {Case{"click on the name", 1}, Case{"arrow down", 2}}) {
+    if (c.row == 1) {
+      QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(1, 2)).center());
+    } else {
+      QTest::keyClick(view, Qt::Key_Down);
+    }
+    QCOMPARE(view->currentIndex().row(), c.row);
+    QTest::keyClick(view, Qt::Key_Space);
+    QApplication::processEvents();
+    QVERIFY2(app.host.RowState(GadgetResults, c.row) & kRowChecked, c.how);
+    QVERIFY2(checkShown(c.row), c.how);
+    QTest::keyClick(view, Qt::Key_Space);
+    QApplication::processEvents();
+    QVERIFY2(!(app.host.RowState(GadgetResults, c.row) & kRowChecked), c.how);
+    QVERIFY2(!checkShown(c.row), c.how);
+  }
+}
+
+void WindowQtTest::TextFieldsTakeTextOfAnyLength() {
+  QtApp app;
+  app.Click(GadgetFileTypes);
+  // Pasted and set: a list of file types (or a path) longer than 32767 characters.
+  const QString longText = QString(40000, u'x');
+  auto* types = app.Widget<QLineEdit>(GadgetFileTypesInput);
+  QApplication::clipboard()->setText(longText);
+  types->setFocus();
+  QTest::keyClick(types, Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(app.host.TextOf(GadgetFileTypesInput).size(), std::size_t{40000});
+  app.host.SetText(GadgetDirectoryInput, Text(40000, static_cast<Char>('y')));
+  QCOMPARE(app.host.TextOf(GadgetDirectoryInput).size(), std::size_t{40000});
+}
+
+void WindowQtTest::ANameWithALineBreakShowsWhole() {
+  // The row of a name with a line break shows the whole name on its one line
+  // (the break as a visible mark), while the row's path reads back exactly.
+  TempTree tree({{"new\nline.txt", "same"}, {"other.txt", "same"}});
+  QtApp app;
+  app.TypeFolder(tree.Root().native());
+  app.Click(GadgetAdd);
+  app.Click(GadgetStart);
+  QTRY_COMPARE_WITH_TIMEOUT(app.host.RowCount(GadgetResults), 2, 30000);
+  QVERIFY(app.SearchOver());
+  int row = app.host.RowText(GadgetResults, 0, 1) == T(tree.Root().native() + "/new\nline.txt") ? 0 : 1;
+  QCOMPARE(app.host.RowText(GadgetResults, row, 1), T(tree.Root().native() + "/new\nline.txt"));
+  const QString shown = app.Results()->model()->index(row, 2).data().toString();
+  QVERIFY2(!shown.contains(u'\n'), qPrintable(shown));
+  QVERIFY2(shown.startsWith(QString::fromUtf8(tree.Root().native().c_str()) + QStringLiteral("/new")), qPrintable(shown));
+  QVERIFY2(shown.endsWith(QStringLiteral("line.txt")), qPrintable(shown));
+}
+
+void WindowQtTest::ChooserAnswerNeverNamesAnotherFolder() {
+  // The chooser names a folder whose name is not UTF-8 with U+FFFD in place of
+  // the bytes; that answer stands for the folder only when no other folder
+  // beside it reads the same.
+  const QString lossy = QStringLiteral("b") + QChar(QChar::ReplacementCharacter);
+  struct Case {
+    const char* what;
+    std::vector<std::string> folders;
+    std::string given;  // "" for no folder
+  };
+  const std::vector<Case> cases = {
+      {"one folder, not UTF-8", {"b\xff"}, "b\xff"},
+      {"one folder, named by the replacement character", {"b\xef\xbf\xbd"}, "b\xef\xbf\xbd"},
+      {"both", {"b\xff", "b\xef\xbf\xbd"}, ""},
+      {"two folders, neither UTF-8", {"b\xff", "b\xfe"}, ""},
+      {"a file, not a folder", {}, ""},
+  };
+  for (const Case& c : cases) {
+    std::vector<testing::TreeEntry> entries = {{"parent/other", "x"}};
+    if (c.folders.empty()) entries.push_back({"parent/b\xfd", "a file"});
+    for (const std::string& folder : c.folders) entries.push_back({"parent/" + folder + "/inner.txt", "x"});
+    TempTree tree(entries);
+    const std::string parent = tree.Root().native() + "/parent";
+    const QString answer = QFile::decodeName(QByteArray::fromStdString(parent)) + QStringLiteral("/") + lossy;
+    std::string bytes;
+    const bool given = ChosenFolderBytes(answer, bytes);
+    QVERIFY2(given == !c.given.empty(), c.what);
+    if (given) QVERIFY2(bytes == parent + "/" + c.given, c.what);
+  }
+}
+
+void WindowQtTest::RemovingRowsKeepsTheRowsLeftAsTheyWere() {
+  QtApp app;
+  QTableView* view = app.Results();
+  const int nameWidth = view->columnWidth(2);
+  std::vector<Text> cells;
+  for (int row = 0; row < 10; ++row)
+    for (int cell = 0; cell < 6; ++cell) cells.push_back(A(cell == 1 ? "/f" : "x") + DecimalText(row));
+  app.host.AppendRows(GadgetResults, cells);
+  app.host.SetRowState(GadgetResults, 3, kRowChecked);
+  app.host.SetRowState(GadgetResults, 6, kRowHighlighted | kRowChecked);
+  app.host.SetRowState(GadgetResults, 8, kRowHighlighted);
+  QApplication::processEvents();
+  view->selectionModel()->setCurrentIndex(view->model()->index(6, 2), QItemSelectionModel::NoUpdate);
+
+  // Runs at the start, in the middle and at the end; the rows left close up.
+  app.host.RemoveRows(GadgetResults, {0, 1, 4, 5, 7, 9});
+  QApplication::processEvents();
+  const std::vector<std::pair<int, int>> left = {{2, 0}, {3, kRowChecked}, {6, kRowHighlighted | kRowChecked}, {8, kRowHighlighted}};
+  QCOMPARE(app.host.RowCount(GadgetResults), 4);
+  QCOMPARE(view->model()->rowCount(), 4);
+  for (int row = 0; row < 4; ++row) {
+    QCOMPARE(app.host.RowText(GadgetResults, row, 1), A("/f") + DecimalText(left[row].first));
+    QCOMPARE(view->model()->index(row, 2).data().toString(), QStringLiteral("/f") + QString::number(left[row].first));
+    QCOMPARE(app.host.RowState(GadgetResults, row), left[row].second);
+    QCOMPARE(view->selectionModel()->isRowSelected(row), (left[row].second & kRowHighlighted) != 0);
+    QCOMPARE(view->model()->index(row, 0).data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked,
+             (left[row].second & kRowChecked) != 0);
+  }
+  QCOMPARE(view->currentIndex().row(), 2);  // the row that was 6
+  QCOMPARE(view->columnWidth(2), nameWidth);
+
+  // Rows added later sit after the ones left; removing every row empties the list.
+  app.host.AppendRows(GadgetResults, std::vector<Text>(6, A("new")));
+  QCOMPARE(app.host.RowText(GadgetResults, 4, 1), A("new"));
+  app.host.RemoveRows(GadgetResults, {0, 1, 2, 3, 4});
+  QCOMPARE(app.host.RowCount(GadgetResults), 0);
+  QCOMPARE(view->model()->rowCount(), 0);
 }
 
 }  // namespace vantrel
