@@ -53,7 +53,7 @@ class Draw {
 
 // What one file holds: the stream of content number `content`, of `size`
 // bytes, with the byte at `flipAt` inverted when flipAt >= 0.
-struct FileSpec {
+struct PlannedFile {
   std::string path;
   std::uint64_t content = 0;
   std::int64_t size = 0;
@@ -72,9 +72,9 @@ bool MakeDirs(const std::string& path) {
   return true;
 }
 
-bool WriteFile(const std::string& root, const FileSpec& spec, std::uint64_t seed,
+bool WriteFile(const std::string& root, const PlannedFile& planned, std::uint64_t seed,
                std::vector<std::uint64_t>& buffer) {
-  std::string full = root + "/" + spec.path;
+  std::string full = root + "/" + planned.path;
   std::string dir = full.substr(0, full.rfind('/'));
   if (!MakeDirs(dir)) return false;
   std::FILE* f = std::fopen(full.c_str(), "wb");
@@ -82,14 +82,14 @@ bool WriteFile(const std::string& root, const FileSpec& spec, std::uint64_t seed
     std::fprintf(stderr, "make-corpus: cannot write %s\n", full.c_str());
     return false;
   }
-  std::uint64_t state = seed * 0x2545F4914F6CDD1DULL ^ (spec.content + 1) * 0x9E3779B97F4A7C15ULL;
+  std::uint64_t state = seed * 0x2545F4914F6CDD1DULL ^ (planned.content + 1) * 0x9E3779B97F4A7C15ULL;
   std::int64_t written = 0;
   const std::size_t words = buffer.size();
-  while (written < spec.size) {
+  while (written < planned.size) {
     for (std::size_t i = 0; i < words; ++i) buffer[i] = SplitMix(state);
-    std::int64_t n = std::min<std::int64_t>(spec.size - written, static_cast<std::int64_t>(words * 8));
+    std::int64_t n = std::min<std::int64_t>(planned.size - written, static_cast<std::int64_t>(words * 8));
     auto* bytes = reinterpret_cast<unsigned char*>(buffer.data());
-    if (spec.flipAt >= written && spec.flipAt < written + n) bytes[spec.flipAt - written] ^= 0xFF;
+    if (planned.flipAt >= written && planned.flipAt < written + n) bytes[planned.flipAt - written] ^= 0xFF;
     if (std::fwrite(bytes, 1, static_cast<std::size_t>(n), f) != static_cast<std::size_t>(n)) {
       std::fclose(f);
       return false;
@@ -107,19 +107,19 @@ std::string Folder(Draw& d, int levels, int fanout) {
 
 // Adds copies of earlier files: each copy picks an original, preferring ones
 // that already have copies now and then, so that some groups reach 3 or more.
-void AddCopies(Draw& d, std::vector<FileSpec>& files, std::size_t originals, std::size_t copies,
+void AddCopies(Draw& d, std::vector<PlannedFile>& files, std::size_t originals, std::size_t copies,
                const std::function<std::string(std::size_t)>& folderOf) {
   std::vector<std::size_t> copied;
   for (std::size_t c = 0; c < copies; ++c) {
     std::size_t from = !copied.empty() && d.Below(4) == 0 ? copied[d.Below(copied.size())] : d.Below(originals);
     copied.push_back(from);
-    FileSpec spec = files[from];
-    std::string name = spec.path.substr(spec.path.rfind('/') + 1);
+    PlannedFile planned = files[from];
+    std::string name = planned.path.substr(planned.path.rfind('/') + 1);
     std::string folder;
     do folder = folderOf(c);
-    while (spec.path.compare(0, folder.size(), folder) == 0 && spec.path.find('/', folder.size()) == std::string::npos);
-    spec.path = folder + "copy" + std::to_string(c) + "-" + name;
-    files.push_back(spec);
+    while (planned.path.compare(0, folder.size(), folder) == 0 && planned.path.find('/', folder.size()) == std::string::npos);
+    planned.path = folder + "copy" + std::to_string(c) + "-" + name;
+    files.push_back(planned);
   }
 }
 
@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
     }
   }
   Draw d(seed ^ std::hash<std::string>()(kind));
-  std::vector<FileSpec> files;
+  std::vector<PlannedFile> files;
   auto count = [&](double n) { return static_cast<std::size_t>(std::llround(n * scale)); };
   std::uint64_t nextContent = 0;
 
@@ -161,11 +161,11 @@ int main(int argc, char** argv) {
     }
     AddCopies(d, files, originals, copies, folder);
     for (std::size_t i = 0; i < nearTwins; ++i) {
-      FileSpec spec = files[d.Below(originals)];
-      std::int64_t where[3] = {0, spec.size / 2, spec.size - 1};
-      spec.flipAt = where[i % 3];
-      spec.path = folder(i) + "edit" + std::to_string(i) + ".jpg";
-      files.push_back(spec);
+      PlannedFile planned = files[d.Below(originals)];
+      std::int64_t where[3] = {0, planned.size / 2, planned.size - 1};
+      planned.flipAt = where[i % 3];
+      planned.path = folder(i) + "edit" + std::to_string(i) + ".jpg";
+      files.push_back(planned);
     }
   } else if (kind == "many-small") {
     const std::size_t total = count(200000);
@@ -187,12 +187,12 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < originals; ++i)
       files.push_back({folder(i) + "m" + std::to_string(i), nextContent++, 1 << 20, -1});
     for (std::size_t i = 0; i < pairs; ++i) {
-      FileSpec spec = files[i * (originals / pairs)];  // distinct originals: pairs, never triples
+      PlannedFile planned = files[i * (originals / pairs)];  // distinct originals: pairs, never triples
       std::string f;
       do f = folder(i);
-      while (spec.path.compare(0, f.size(), f) == 0);
-      spec.path = f + "pair" + std::to_string(i);
-      files.push_back(spec);
+      while (planned.path.compare(0, f.size(), f) == 0);
+      planned.path = f + "pair" + std::to_string(i);
+      files.push_back(planned);
     }
   } else {
     std::fprintf(stderr, "make-corpus: unknown corpus %s\n", kind.c_str());
@@ -201,9 +201,9 @@ int main(int argc, char** argv) {
 
   std::vector<std::uint64_t> buffer(1 << 17);  // 1 MiB
   std::int64_t bytes = 0;
-  for (const FileSpec& spec : files) {
-    if (!WriteFile(root, spec, seed, buffer)) return 1;
-    bytes += spec.size;
+  for (const PlannedFile& planned : files) {
+    if (!WriteFile(root, planned, seed, buffer)) return 1;
+    bytes += planned.size;
   }
   std::printf("%s: %zu files, %.2f GB\n", kind.c_str(), files.size(), static_cast<double>(bytes) / 1e9);
   return 0;
