@@ -708,7 +708,6 @@ int SearchWorker(const std::shared_ptr<SearchRun>& run) {
                                           true);
     if (!handedOver) return 0;
   }
-  r.finished.store(true);
   return 1;
 }
 

@@ -101,7 +101,6 @@ struct SearchRun : std::enable_shared_from_this<SearchRun> {
   SearchWindow* window = nullptr;
   SearchGate gate;
   std::atomic<bool> live{true};       // false after Stop: queued tasks do nothing
-  std::atomic<bool> finished{false};  // the worker has done its last step
   // Set on the window's thread by the search's last window step: from then on
   // the search is over for the user, whether or not the thread has ended yet.
   std::atomic<bool> over{false};

@@ -129,31 +129,19 @@ const std::vector<ControlRow>& MacControls() {
 #undef FIXED
 #undef AT
 
-const std::vector<ColumnRow>& WindowsColumns() {
+const std::vector<ColumnRow>& ResultColumns() {
   static const std::vector<ColumnRow> columns = {
-      {[](const UiTexts& t) { return t.TextColumnGroup; }, 60},
-      {[](const UiTexts& t) { return t.TextColumnFilename; }, 420},
-      {[](const UiTexts& t) { return t.TextColumnSize; }, 85},
-      {[](const UiTexts&) { return TextFromAscii("MD5"); }, 120},
-      {[](const UiTexts&) { return TextFromAscii("SHA1"); }, 120},
-      {[](const UiTexts&) { return TextFromAscii("CRC32"); }, 120},
+      {[](const UiTexts& t) { return t.TextColumnGroup; }, 60, 60},
+      {[](const UiTexts& t) { return t.TextColumnFilename; }, 420, 260},
+      {[](const UiTexts& t) { return t.TextColumnSize; }, 85, 85},
+      {[](const UiTexts&) { return TextFromAscii("MD5"); }, 120, 100},
+      {[](const UiTexts&) { return TextFromAscii("SHA1"); }, 120, 100},
+      {[](const UiTexts&) { return TextFromAscii("CRC32"); }, 120, 100},
   };
   return columns;
 }
 
-const std::vector<ColumnRow>& MacColumns() {
-  static const std::vector<ColumnRow> columns = {
-      {[](const UiTexts& t) { return t.TextColumnGroup; }, 60},
-      {[](const UiTexts& t) { return t.TextColumnFilename; }, 260},
-      {[](const UiTexts& t) { return t.TextColumnSize; }, 85},
-      {[](const UiTexts&) { return TextFromAscii("MD5"); }, 100},
-      {[](const UiTexts&) { return TextFromAscii("SHA1"); }, 100},
-      {[](const UiTexts&) { return TextFromAscii("CRC32"); }, 100},
-  };
-  return columns;
-}
-
-const std::vector<TooltipRow>& WindowsTooltips() {
+const std::vector<TooltipRow>& Tooltips() {
   static const std::vector<TooltipRow> tips = {
       {GadgetDirectoryInput, &UiTexts::TextDirectoryTip},
       {GadgetBrowse, &UiTexts::TextDirectoryTip},
@@ -180,35 +168,9 @@ const std::vector<TooltipRow>& WindowsTooltips() {
   return tips;
 }
 
-const std::vector<TooltipRow>& MacTooltips() {
-  static const std::vector<TooltipRow> tips = {
-      {GadgetDirectoryInput, &UiTexts::TextDirectoryTip},
-      {GadgetBrowse, &UiTexts::TextDirectoryTip},
-      {GadgetAdd, &UiTexts::TextAddTip},
-      {GadgetRemove, &UiTexts::TextRemoveTip},
-      {GadgetSearchList, &UiTexts::TextSearchListTip},
-      {GadgetFileTypes, &UiTexts::TextFileTypesTip},
-      {GadgetFileTypesInput, &UiTexts::TextFileTypesTip},
-      {GadgetStart, &UiTexts::TextStartTip},
-      {GadgetStop, &UiTexts::TextStopTip},
-      {GadgetMacPause, &UiTexts::TextPauseTip},
-      {GadgetSubdirs, &UiTexts::TextSubdirectories},
-      {GadgetSizeLimit, &UiTexts::TextSizeLimit},
-      {GadgetAlwaysOnTop, &UiTexts::TextAlwaysOnTop},
-      {GadgetHighPriority, &UiTexts::TextHighPriority},
-      {GadgetSelectAll, &UiTexts::TextSelectAll},
-      {GadgetSelectAllButOne, &UiTexts::TextSelectAllButOne},
-      {GadgetReverseSelection, &UiTexts::TextReverseSelection},
-      {GadgetClearList, &UiTexts::TextClearList},
-      {GadgetDeleteSelected, &UiTexts::TextDeleteSelected},
-  };
-  return tips;
-}
-
 void BuildControls(WindowHost& host, SearchFlavour flavour, const UiTexts& texts, Placer& placer) {
   const bool mac = flavour == SearchFlavour::Mac;
   const auto& rows = mac ? MacControls() : WindowsControls();
-  const auto& columns = mac ? MacColumns() : WindowsColumns();
   Container current = Container::Window;
   for (const ControlRow& row : rows) {
     if (row.container != current) {
@@ -221,12 +183,17 @@ void BuildControls(WindowHost& host, SearchFlavour flavour, const UiTexts& texts
     Rect place = row.place(placer);
     host.CreateControl(row.gadget, row.kind, place, placer.own);
     if (row.gadget == GadgetResults)
-      for (const ColumnRow& column : columns) host.AddColumn(GadgetResults, column.title(texts), column.width);
+      for (const ColumnRow& column : ResultColumns())
+        host.AddColumn(GadgetResults, column.title(texts), mac ? column.macWidth : column.windowsWidth);
     if (row.after) row.after(host);
   }
   host.SetEnabled(GadgetFileTypesInput, false);
-  for (const TooltipRow& tip : mac ? MacTooltips() : WindowsTooltips())
-    host.SetToolTip(tip.gadget, texts.*tip.text);
+  // The same tips in the same order; the Mac window has no hidden and system
+  // options and its Pause button has its own number.
+  for (const TooltipRow& tip : Tooltips()) {
+    if (mac && (tip.gadget == GadgetHidden || tip.gadget == GadgetSystem)) continue;
+    host.SetToolTip(mac && tip.gadget == GadgetPause ? GadgetMacPause : tip.gadget, texts.*tip.text);
+  }
 }
 
 namespace {

@@ -53,7 +53,8 @@ struct ControlRow {
 
 struct ColumnRow {
   Text (*title)(const UiTexts&);
-  int width;
+  int windowsWidth;
+  int macWidth;
 };
 
 struct TooltipRow {
@@ -64,10 +65,10 @@ struct TooltipRow {
 // The control tables, in creation order, of the sizable window and the fixed one.
 const std::vector<ControlRow>& WindowsControls();
 const std::vector<ControlRow>& MacControls();
-const std::vector<ColumnRow>& WindowsColumns();
-const std::vector<ColumnRow>& MacColumns();
-const std::vector<TooltipRow>& WindowsTooltips();
-const std::vector<TooltipRow>& MacTooltips();
+// The result list's columns, with their widths in each window.
+const std::vector<ColumnRow>& ResultColumns();
+// The tooltips in the order they are attached (the sizable window's numbers).
+const std::vector<TooltipRow>& Tooltips();
 
 // Creates every control of the table, with its columns, then disables the
 // file-types input and attaches the tooltips in order.

@@ -5,15 +5,12 @@
 // the window's thread wait until the test pumps them. Text extents follow a
 // fixed rule: 7 pixels a character, 13 high.
 
-#include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <map>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "tests/support/task_queue.hpp"
 #include "ui/gadgets.hpp"
 #include "ui/window_host.hpp"
 
@@ -62,11 +59,7 @@ class RecordingHost : public WindowHost {
   void BringToFront() override { log.push_back("front"); }
   int RunEventLoop() override { return 0; }
   void EndProgram() override { ended = true; }
-  void PostToWindowThread(std::function<void()> task) override {
-    std::lock_guard lock(mutex_);
-    queue_.push_back(std::move(task));
-    posted_.notify_all();
-  }
+  void PostToWindowThread(std::function<void()> task) override { tasks_.Post(std::move(task)); }
 
   void CreateControl(int gadget, ControlKind kind, Rect place, const Text& text) override {
     Control& c = controls[gadget];
@@ -135,40 +128,13 @@ class RecordingHost : public WindowHost {
     if (it == controls.end()) throw std::out_of_range("no control " + std::to_string(gadget));
     return it->second;
   }
-  // Runs queued tasks until done() holds; false when it did not within timeout.
+  // The window's thread, run by the test (see TaskQueue).
   bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 120000) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-      if (done()) return true;
-      std::function<void()> task;
-      {
-        std::unique_lock lock(mutex_);
-        if (posted_.wait_until(lock, deadline, [&] { return !queue_.empty(); })) {
-          task = std::move(queue_.front());
-          queue_.pop_front();
-        }
-      }
-      if (!task) return done();
-      task();
-    }
+    return tasks_.PumpUntil(done, timeoutMs);
   }
-  std::size_t Queued() {
-    std::lock_guard lock(mutex_);
-    return queue_.size();
-  }
-  // Runs whatever is queued now, and what those tasks queue.
-  void PumpPending() {
-    for (;;) {
-      std::function<void()> task;
-      {
-        std::lock_guard lock(mutex_);
-        if (queue_.empty()) return;
-        task = std::move(queue_.front());
-        queue_.pop_front();
-      }
-      task();
-    }
-  }
+  bool WaitForQueued(int timeoutMs = 120000) { return tasks_.WaitForQueued(timeoutMs); }
+  void PumpPending() { tasks_.PumpPending(); }
+  std::size_t Queued() { return tasks_.Queued(); }
 
   std::map<int, Control> controls;
   std::vector<int> created;
@@ -208,9 +174,7 @@ class RecordingHost : public WindowHost {
 
  private:
   int container_ = -1;
-  std::mutex mutex_;
-  std::condition_variable posted_;
-  std::deque<std::function<void()>> queue_;
+  TaskQueue tasks_;
 };
 
 }  // namespace vantrel::testing

@@ -3,25 +3,18 @@
 // test's own thread (acting as the window's thread) pumps them, and every
 // control change is recorded in order.
 
-#include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "engine/search_window.hpp"
+#include "tests/support/task_queue.hpp"
 
 namespace vantrel::testing {
 
 class RecordingWindow : public SearchWindow {
  public:
-  void PostToWindow(std::function<void()> task) override {
-    std::lock_guard lock(mutex_);
-    queue_.push_back(std::move(task));
-    posted_.notify_all();
-  }
+  void PostToWindow(std::function<void()> task) override { tasks_.Post(std::move(task)); }
 
   void SetProgress(int value) override {
     progress.push_back(value);
@@ -50,45 +43,13 @@ class RecordingWindow : public SearchWindow {
     if (onStateChanged) onStateChanged();
   }
 
-  // Runs queued tasks until done() holds; false when it did not within timeout.
+  // The window's thread, run by the test (see TaskQueue).
   bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 120000) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-      if (done()) return true;
-      std::function<void()> task;
-      {
-        std::unique_lock lock(mutex_);
-        if (posted_.wait_until(lock, deadline, [&] { return !queue_.empty(); })) {
-          task = std::move(queue_.front());
-          queue_.pop_front();
-        }
-      }
-      if (!task) return done();
-      task();
-    }
+    return tasks_.PumpUntil(done, timeoutMs);
   }
-  // Waits until a task is queued, without running anything.
-  bool WaitForQueued(int timeoutMs = 120000) {
-    std::unique_lock lock(mutex_);
-    return posted_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !queue_.empty(); });
-  }
-  // Runs whatever is queued now.
-  void PumpPending() {
-    for (;;) {
-      std::function<void()> task;
-      {
-        std::lock_guard lock(mutex_);
-        if (queue_.empty()) return;
-        task = std::move(queue_.front());
-        queue_.pop_front();
-      }
-      task();
-    }
-  }
-  std::size_t Queued() {
-    std::lock_guard lock(mutex_);
-    return queue_.size();
-  }
+  bool WaitForQueued(int timeoutMs = 120000) { return tasks_.WaitForQueued(timeoutMs); }
+  void PumpPending() { tasks_.PumpPending(); }
+  std::size_t Queued() { return tasks_.Queued(); }
 
   std::vector<std::string> events;
   std::vector<int> progress;
@@ -100,9 +61,7 @@ class RecordingWindow : public SearchWindow {
   std::function<void()> onStateChanged;
 
  private:
-  std::mutex mutex_;
-  std::condition_variable posted_;
-  std::deque<std::function<void()>> queue_;
+  TaskQueue tasks_;
 };
 
 }  // namespace vantrel::testing
