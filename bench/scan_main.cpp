@@ -18,6 +18,7 @@
 
 #include "engine/file_system.hpp"
 #include "engine/search_control.hpp"
+#include "engine/search_worker.hpp"
 
 namespace {
 
@@ -29,7 +30,8 @@ const char kUsage[] =
     "  N is a byte count from 0 to 2147483647 (0: no limit)\n";
 
 // The window's thread is this program's main thread: it runs what the worker
-// posts and keeps the rows.
+// posts and turns the rows into output lines as they arrive, so no second copy
+// of the result texts is kept.
 class HeadlessWindow : public SearchWindow {
  public:
   void PostToWindow(std::function<void()> task) override {
@@ -38,12 +40,14 @@ class HeadlessWindow : public SearchWindow {
     posted_.notify_one();
   }
   void SetProgress(int) override {}
-  void InsertResultRow(int position, const Text& groupText) override {
-    rows.insert(rows.begin() + position, std::vector<Text>(kResultColumns));
-    rows[static_cast<std::size_t>(position)][0] = groupText;
-  }
-  void SetResultText(int row, int column, const Text& text) override {
-    rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = text;
+  void InsertResultRows(const std::vector<Text>& cells) override {
+    for (std::size_t i = 0; i + kResultColumns <= cells.size(); i += kResultColumns) {
+      for (int c = 0; c < kResultColumns; ++c) {
+        if (c) out.push_back('\t');
+        out += SystemBytesFromText(cells[i + static_cast<std::size_t>(c)]);
+      }
+      out.push_back('\n');
+    }
   }
   void SetPanelEnabled(bool) override {}
   void SelectPanelTab(int) override {}
@@ -63,7 +67,7 @@ class HeadlessWindow : public SearchWindow {
     }
   }
 
-  std::vector<std::vector<Text>> rows;
+  std::string out;  // the rows as output lines
   bool noDuplicates = false;
   bool ended = false;
 
@@ -152,14 +156,7 @@ int main(int argc, char** argv) {
   double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
-  std::string out;
-  for (const auto& row : window.rows) {
-    for (int c = 0; c < kResultColumns; ++c) {
-      if (c) out.push_back('\t');
-      out += SystemBytesFromText(row[static_cast<std::size_t>(c)]);
-    }
-    out.push_back('\n');
-  }
+  std::string& out = window.out;
   if (window.noDuplicates) out += "No duplicates found.\n";
   std::fwrite(out.data(), 1, out.size(), stdout);
   std::fflush(stdout);

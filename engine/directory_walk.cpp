@@ -8,6 +8,15 @@ const Text& AllEntries() {
   return pattern;
 }
 
+// base + name in a text of exactly that length: a plain concatenation grows
+// the copy of base by doubling, and every path found is kept for the search.
+Text Joined(const Text& base, const Text& name) {
+  Text path;
+  path.reserve(base.size() + name.size());
+  path.append(base).append(name);
+  return path;
+}
+
 bool IsDotOrDotDot(const Text& name) {
   const Char dot = static_cast<Char>('.');
   return (name.size() == 1 && name[0] == dot) ||
@@ -30,7 +39,7 @@ void ScanDirectoryTree(ListingSlots& slots, ScanList& out, const Text& directory
     int kind = slots.ListingEntryKind(depth);
     Text name = slots.ListingEntryName(depth);
     if (kind == 1) {
-      out.push_back(base + name);
+      out.push_back(Joined(base, name));
     } else if (kind == 2 && !IsDotOrDotDot(name)) {
       Text sub = base + name;
       sub.push_back(PathSeparator());
@@ -47,7 +56,7 @@ void ScanDirectoryFiles(ListingSlots& slots, ScanList& out, const Text& director
   if (control.directoryEntered) control.directoryEntered(base);
   if (!slots.OpenListing(0, base, AllEntries())) return;
   while (!control.Stopped() && slots.NextListingEntry(0) == 1) {
-    if (slots.ListingEntryKind(0) == 1) out.push_back(base + slots.ListingEntryName(0));
+    if (slots.ListingEntryKind(0) == 1) out.push_back(Joined(base, slots.ListingEntryName(0)));
   }
   slots.CloseListing(0);
 }

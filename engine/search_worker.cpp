@@ -280,6 +280,7 @@ void InsertRows(SearchWindow& w, const ResultRowList& cells) { w.InsertResultRow
 
 // Walks every directory of the search list and admits what it finds.
 bool WalkAndAdmit(SearchRun& r, const std::function<bool()>& keepGoing) {
+  std::size_t found = 0;
   for (const Text& directory : r.searchList) {
     if (!keepGoing()) return false;
     // Each row of the search list is walked in full, even inside another row
@@ -293,14 +294,21 @@ bool WalkAndAdmit(SearchRun& r, const std::function<bool()>& keepGoing) {
     else
       ScanDirectoryFiles(*r.slots, *r.scanList, directory, control);
     if (!keepGoing()) return false;
+    found += r.scanList->size() - from;
     if (r.flavour == SearchFlavour::Windows) {
       AdmitByAttributes(*r.scanList, from, r.settings->attributeCode, *r.candidateList, control);
+    } else if (r.candidateList->empty()) {
+      // Every file found is a candidate: the list changes hands, no path is copied.
+      r.candidateList->swap(*r.scanList);
+      r.scanList->clear();
     } else {
-      r.candidateList->insert(r.candidateList->end(), r.scanList->begin() + static_cast<std::ptrdiff_t>(from),
-                              r.scanList->end());
+      r.candidateList->insert(r.candidateList->end(),
+                              std::make_move_iterator(r.scanList->begin() + static_cast<std::ptrdiff_t>(from)),
+                              std::make_move_iterator(r.scanList->end()));
+      r.scanList->erase(r.scanList->begin() + static_cast<std::ptrdiff_t>(from), r.scanList->end());
     }
   }
-  r.stats.filesFound = r.scanList->size();
+  r.stats.filesFound = found;
   r.scanList->clear();
   return keepGoing();
 }
@@ -544,6 +552,10 @@ bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std:
     classes[g].start = total;
     total += classes[g].count;
   }
+  // Paths of files in no class are not needed any more: free them before the
+  // rows are built.
+  for (std::size_t i = 0; i < passing.size(); ++i)
+    if (classOf[i] == kNoClass) Text().swap(passing[i].path);
   std::vector<std::size_t> members(total);
   {
     std::vector<std::size_t> fill(classes.size());
@@ -595,25 +607,38 @@ bool DetectDuplicates(SearchRun& r, const std::function<bool()>& keepGoing, Resu
   // against every candidate, readable or not. One opening of each file tells
   // readability, size and identity. The paths move: the list is emptied here.
   // Both threads probe, a block of candidates at a time.
-  std::vector<FileProbe> probes(candidates.size());
+  // Each probe goes straight into its entry; unreadable entries are then
+  // squeezed out, so no second list of every candidate is ever held.
+  SizeList sizeList(candidates.size());
+  std::vector<std::uint8_t> readable(candidates.size(), 0);
   constexpr std::size_t kProbeBlock = 256;
   auto probeBlock = [&](std::size_t b) {
     const std::size_t end = std::min(candidates.size(), (b + 1) * kProbeBlock);
     for (std::size_t i = b * kProbeBlock; i < end; ++i) {
       if (!keepGoing()) return false;
-      probes[i] = io.probe(candidates[i]);
+      FileProbe probe = io.probe(candidates[i]);
+      if (!probe.readable) continue;
+      readable[i] = 1;
+      SizeEntry& e = sizeList[i];
+      e.size = probe.size;
+      e.identity = probe.identity;
+      e.firstBlockHash = probe.firstBlockHash;
     }
     return true;
   };
   if (!ShareOut(r, (candidates.size() + kProbeBlock - 1) / kProbeBlock, probeBlock, {})) return false;
-  SizeList sizeList;
-  sizeList.reserve(candidates.size());
-  for (std::size_t i = 0; i < candidates.size(); ++i)
-    if (probes[i].readable)
-      sizeList.push_back({std::move(candidates[i]), probes[i].size, probes[i].identity, probes[i].firstBlockHash});
-  probes = {};
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    if (!readable[i]) continue;
+    if (kept != i) sizeList[kept] = std::move(sizeList[i]);
+    sizeList[kept++].path = std::move(candidates[i]);
+  }
+  sizeList.resize(kept);
+  readable = {};
   const float firstDivisor = static_cast<float>(static_cast<double>(candidates.size()) / 100.0);
-  candidates.clear();
+  // Its paths have moved on; the list's own storage goes too, as it would
+  // otherwise stay beside every entry until the search ends.
+  CandidateList().swap(candidates);
 
   std::stable_sort(sizeList.begin(), sizeList.end(),
                    [](const SizeEntry& a, const SizeEntry& b) { return a.size > b.size; });
@@ -629,7 +654,7 @@ bool DetectDuplicates(SearchRun& r, const std::function<bool()>& keepGoing, Resu
   const bool hasUpper = settings.maxSize != 0;
   const std::int64_t upper = settings.maxSize;
   std::vector<SizeEntry>& passing = sizeList;
-  std::size_t kept = 0;
+  kept = 0;
   for (SizeEntry& e : passing) {
     if (!keepGoing()) return false;
     if (e.size < 0 || e.size <= lower || (hasUpper && e.size >= upper)) continue;

@@ -1,7 +1,8 @@
 // Directory listings on POSIX: opendir/readdir, with the kind of every entry
-// from lstat, so a symbolic link (to a file or a directory) is a file entry and
-// is never descended into. Entries whose status cannot be read, or whose joined
-// path the system refuses as too long, are skipped.
+// as the directory gives it (lstat only where the file system does not say),
+// so a symbolic link (to a file or a directory) is a file entry and is never
+// descended into. Entries whose status lstat cannot read are skipped; a file
+// that cannot be opened later is dropped by the pass's probe.
 
 #include <dirent.h>
 #include <fnmatch.h>
@@ -53,10 +54,18 @@ int ListingSlots::NextListingEntry(int slot) {
     }
     const char* name = entry->d_name;
     if (!s->pattern.empty() && fnmatch(s->pattern.c_str(), name, FNM_PATHNAME) != 0) continue;
-    struct stat st;
-    std::string full = s->directoryBytes + name;
-    if (lstat(full.c_str(), &st) != 0) continue;
-    s->kind = S_ISDIR(st.st_mode) ? 2 : 1;
+    int kind;
+    if (entry->d_type == DT_DIR) {
+      kind = 2;
+    } else if (entry->d_type != DT_UNKNOWN) {
+      kind = 1;  // links too: never followed into
+    } else {
+      struct stat st;
+      std::string full = s->directoryBytes + name;
+      if (lstat(full.c_str(), &st) != 0) continue;
+      kind = S_ISDIR(st.st_mode) ? 2 : 1;
+    }
+    s->kind = kind;
     s->name = TextFromSystemBytes(name);
     return 1;
   }
