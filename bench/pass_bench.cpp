@@ -36,29 +36,33 @@ PassIo SyntheticIo() {
   // The probe's first-block hash is the content, so a set reaches confirm
   // split by content already: its files with the first one's content form the
   // class (the bench's own cost stays small beside the pass's).
-  io.confirm = [](const std::vector<const Text*>& paths, std::int64_t size, FingerprintKinds,
-                  const ContinueCheck&) {
-    CopyClasses out;
-    const std::size_t c = ContentOf(IndexOf(*paths.front()));
-    std::size_t same = 0;
-    for (const Text* p : paths) {
-      bool match = ContentOf(IndexOf(*p)) == c;
-      same += match;
-      out.classOf.push_back(match ? 0 : -1);
+  io.confirm = [](const std::vector<CopySet>& sets, FingerprintKinds, const ContinueCheck&) {
+    std::vector<CopyClasses> results;
+    results.reserve(sets.size());
+    for (const CopySet& set : sets) {
+      CopyClasses out;
+      const std::size_t c = ContentOf(IndexOf(*set.paths.front()));
+      std::size_t same = 0;
+      for (const Text* p : set.paths) {
+        bool match = ContentOf(IndexOf(*p)) == c;
+        same += match;
+        out.classOf.push_back(match ? 0 : -1);
+      }
+      if (same < 2) {
+        out.classOf.assign(set.paths.size(), -1);
+      } else {
+        std::uint8_t digest[16] = {};
+        std::uint64_t v = c * 0x9E3779B97F4A7C15ULL;
+        for (int k = 0; k < 8; ++k) digest[k] = static_cast<std::uint8_t>(v >> (8 * k));
+        FileFingerprints f;
+        f.outcome = FileFingerprints::Outcome::Done;
+        f.size = set.size;
+        f.md5 = HexDigestText(digest, 16);
+        out.fingerprints.push_back(std::move(f));
+      }
+      results.push_back(std::move(out));
     }
-    if (same < 2) {
-      out.classOf.assign(paths.size(), -1);
-      return out;
-    }
-    std::uint8_t digest[16] = {};
-    std::uint64_t v = c * 0x9E3779B97F4A7C15ULL;
-    for (int k = 0; k < 8; ++k) digest[k] = static_cast<std::uint8_t>(v >> (8 * k));
-    FileFingerprints f;
-    f.outcome = FileFingerprints::Outcome::Done;
-    f.size = size;
-    f.md5 = HexDigestText(digest, 16);
-    out.fingerprints.push_back(std::move(f));
-    return out;
+    return results;
   };
   io.fingerprint = [](const Text& p, bool, bool, const ContinueCheck&) {
     std::uint8_t digest[16] = {};

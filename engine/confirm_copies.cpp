@@ -1,9 +1,8 @@
 // Confirming copies: the files of a set are compared chunk by chunk at equal
-// offsets. Each class of files that agreed so far keeps one fingerprint stream,
-// fed from its first member's chunk; when a class splits, the part that keeps
-// the first member keeps the stream, and any other part of two or more files
-// starts its own by reading its first member again up to the split (rare:
-// files that share a long beginning and then differ in two ways each).
+// offsets, and a class that splits goes on as its parts. Nothing is hashed
+// while comparing: once every set of a batch is sorted, one file of each class
+// is read again for the fingerprints, many classes at once, while its pages
+// are still in the cache.
 
 #include "engine/confirm_copies.hpp"
 
@@ -13,17 +12,18 @@
 #include <unordered_map>
 
 #include "engine/file_system.hpp"
+#include "engine/fingerprint_lanes.hpp"
 
 namespace vantrel {
 namespace {
 
-// Chunk bytes per step: small enough that two files' chunks stay in the
-// processor's cache while they are compared and hashed.
-constexpr std::size_t kStepBytes = 256 * 1024;
+// Chunk bytes per step: small enough that the chunks of a set's files stay in
+// the processor's cache while they are compared.
+constexpr std::size_t kStepBytes = 64 * 1024;
 // The first step reads one block: most files of a set that differ do so there.
 constexpr std::size_t kFirstStepBytes = 4096;
 // Bytes of chunks one set may hold at once (the chunk shrinks as sets grow).
-constexpr std::size_t kChunkBudget = 8u << 20;
+constexpr std::size_t kChunkBudget = 1u << 20;
 // Above this many files in a class, chunks are found by hash, not by scanning.
 constexpr std::size_t kLinearCompareUpTo = 8;
 
@@ -31,22 +31,27 @@ struct Member {
   const Text* path = nullptr;
   FileReader reader;
   FileIdentity identity;
-  bool alive = true;
 };
 
 struct Class {
-  std::vector<std::size_t> members;  // members[0] feeds the stream
-  std::unique_ptr<FingerprintStream> stream;
+  std::vector<std::size_t> members;  // ascending
   std::int64_t offset = 0;
 };
 
 using Buffer = std::unique_ptr<std::uint8_t[]>;
 
+// The classes of one set before they are fingerprinted: each a list of member
+// positions, ascending.
+struct SortedSet {
+  std::vector<std::vector<std::size_t>> classes;
+  std::vector<FileIdentity> identities;  // per member, as first opened
+  bool interrupted = false;
+};
+
 class SetReader {
  public:
-  SetReader(const std::vector<const Text*>& paths, std::int64_t size, FingerprintKinds kinds,
-            const ContinueCheck& keepGoing)
-      : size_(size), kinds_(kinds), keepGoing_(keepGoing), members_(paths.size()) {
+  SetReader(const std::vector<const Text*>& paths, std::int64_t size, const ContinueCheck& keepGoing)
+      : size_(size), keepGoing_(keepGoing), members_(paths.size()) {
     for (std::size_t i = 0; i < paths.size(); ++i) members_[i].path = paths[i];
     keepOpen_ = paths.size() <= kOpenFilesAtOnce;
     std::size_t chunk = std::clamp<std::size_t>(kChunkBudget / std::max<std::size_t>(paths.size(), 1), kFirstStepBytes,
@@ -54,25 +59,27 @@ class SetReader {
     chunk_ = chunk / kFirstStepBytes * kFirstStepBytes;
   }
 
-  CopyClasses Run() {
-    CopyClasses out;
-    out.classOf.assign(members_.size(), -1);
+  SortedSet Run() {
+    SortedSet out;
     Class all;
     for (std::size_t i = 0; i < members_.size(); ++i) {
       if (!Continue()) return Interrupted();
       if (OpenChecked(members_[i], true)) all.members.push_back(i);
       if (!keepOpen_) members_[i].reader.Close();
     }
-    if (all.members.size() < 2) return out;
-    all.stream = NewStream();
-    if (!all.stream) return out;
-    std::vector<Class> pending;
-    pending.push_back(std::move(all));
-    while (!pending.empty()) {
-      Class c = std::move(pending.back());
-      pending.pop_back();
-      if (!Advance(c, pending)) return Interrupted();
-      if (c.members.size() >= 2 && c.offset == size_) Finish(c, out);
+    if (all.members.size() >= 2) {
+      std::vector<Class> pending;
+      pending.push_back(std::move(all));
+      while (!pending.empty()) {
+        Class c = std::move(pending.back());
+        pending.pop_back();
+        if (!Advance(c, pending)) return Interrupted();
+        if (c.members.size() >= 2 && c.offset == size_) Finish(c, out);
+      }
+    }
+    for (Member& m : members_) {
+      m.reader.Close();
+      out.identities.push_back(m.identity);
     }
     return out;
   }
@@ -82,16 +89,10 @@ class SetReader {
     if (keepGoing_ && !keepGoing_()) interrupted_ = true;
     return !interrupted_;
   }
-  CopyClasses Interrupted() {
-    CopyClasses out;
+  SortedSet Interrupted() {
+    SortedSet out;
     out.interrupted = true;
     return out;
-  }
-
-  std::unique_ptr<FingerprintStream> NewStream() {
-    auto stream = std::make_unique<FingerprintStream>(kinds_.sha1, kinds_.crc32);
-    if (!stream->Ok()) return nullptr;
-    return stream;
   }
 
   // Opens the member; on the first opening learns its identity, later ones
@@ -138,11 +139,7 @@ class SetReader {
   }
   void GiveBack(Buffer b) { free_.push_back(std::move(b)); }
 
-
-  void Drop(std::size_t i) {
-    members_[i].alive = false;
-    members_[i].reader.Close();
-  }
+  void Drop(std::size_t i) { members_[i].reader.Close(); }
 
   // Reads c until it ends or splits; a split leaves c empty and pushes the
   // parts of two or more files onto pending. False when interrupted.
@@ -164,10 +161,11 @@ class SetReader {
         }
         std::size_t found = parts.size();
         if (hashed) {
-          auto range = byHash.equal_range(ChunkHash(scratch.get(), n));
+          const std::uint64_t h = ChunkHash(scratch.get(), n);
+          auto range = byHash.equal_range(h);
           for (auto it = range.first; it != range.second && found == parts.size(); ++it)
             if (std::memcmp(reps[it->second].get(), scratch.get(), n) == 0) found = it->second;
-          if (found == parts.size()) byHash.emplace(ChunkHash(scratch.get(), n), parts.size());
+          if (found == parts.size()) byHash.emplace(h, parts.size());
         } else {
           for (std::size_t j = 0; j < parts.size(); ++j)
             if (std::memcmp(reps[j].get(), scratch.get(), n) == 0) {
@@ -184,85 +182,35 @@ class SetReader {
         }
       }
       GiveBack(std::move(scratch));
-
-      const std::size_t head = c.members.front();
-      for (auto& part : parts)
-        if (part.size() == 1) Drop(part.front());
-      if (parts.size() == 1 && parts[0].size() >= 2 && parts[0].front() == head) {
-        // No split: the usual step.
-        c.stream->Update(reps[0].get(), n);
-        c.members = std::move(parts[0]);
-        c.offset += static_cast<std::int64_t>(n);
-      } else {
-        for (std::size_t j = 0; j < parts.size(); ++j) {
-          if (parts[j].size() < 2) continue;
-          Class next;
-          next.members = std::move(parts[j]);
-          next.offset = c.offset;
-          if (next.members.front() == head && c.stream) {
-            next.stream = std::move(c.stream);
-          } else if (!CatchUp(next)) {
-            if (interrupted_) return false;
-            continue;
-          }
-          if (next.members.size() < 2) continue;
-          next.stream->Update(reps[j].get(), n);
-          next.offset += static_cast<std::int64_t>(n);
-          pending.push_back(std::move(next));
-        }
-        c.members.clear();
-      }
       for (auto& b : reps) GiveBack(std::move(b));
       reps.clear();
-      parts.clear();
       byHash.clear();
+      c.offset += static_cast<std::int64_t>(n);
+
+      for (auto& part : parts)
+        if (part.size() == 1) Drop(part.front());
+      if (parts.size() == 1 && parts[0].size() >= 2) {
+        c.members = std::move(parts[0]);  // no split: the usual step
+      } else {
+        for (auto& part : parts)
+          if (part.size() >= 2) pending.push_back({std::move(part), c.offset});
+        c.members.clear();
+      }
+      parts.clear();
       if (c.members.empty()) return true;
     }
     return true;
   }
 
-  // Gives a part that split off its own stream over the bytes before its
-  // offset, read again from its first member (or the next, if that fails).
-  bool CatchUp(Class& part) {
-    while (part.members.size() >= 2) {
-      part.stream = NewStream();
-      if (!part.stream) return false;
-      FileReader again;
-      Member& head = members_[part.members.front()];
-      bool ok = again.Open(*head.path) && again.Size() == size_ && again.Identity() == head.identity;
-      Buffer buffer = TakeBuffer();
-      for (std::int64_t at = 0; ok && at < part.offset;) {
-        if (!Continue()) return false;
-        auto n = static_cast<std::size_t>(std::min<std::int64_t>(part.offset - at, static_cast<std::int64_t>(chunk_)));
-        ok = again.Read(buffer.get(), n) == static_cast<std::int64_t>(n);
-        if (ok) part.stream->Update(buffer.get(), n);
-        at += static_cast<std::int64_t>(n);
-      }
-      GiveBack(std::move(buffer));
-      if (ok) return true;
-      Drop(part.members.front());
-      part.members.erase(part.members.begin());
-    }
-    return false;
-  }
-
-  void Finish(Class& c, CopyClasses& out) {
+  void Finish(Class& c, SortedSet& out) {
     std::vector<std::size_t> kept;
     for (std::size_t i : c.members)
       if (EndsAtSize(members_[i])) kept.push_back(i);
       else Drop(i);
-    if (kept.size() < 2) return;
-    FileFingerprints f;
-    if (!c.stream->Finish(f)) return;
-    f.outcome = FileFingerprints::Outcome::Done;
-    f.size = size_;
-    const int index = static_cast<int>(out.fingerprints.size());
-    out.fingerprints.push_back(std::move(f));
-    for (std::size_t i : kept) out.classOf[i] = index;
+    if (kept.size() >= 2) out.classes.push_back(std::move(kept));
   }
 
   const std::int64_t size_;
-  const FingerprintKinds kinds_;
   const ContinueCheck& keepGoing_;
   std::vector<Member> members_;
   std::vector<Buffer> free_;
@@ -272,6 +220,75 @@ class SetReader {
 };
 
 }  // namespace
+
+std::vector<CopyClasses> ConfirmCopySets(const std::vector<CopySet>& sets, FingerprintKinds kinds,
+                                         const ContinueCheck& keepGoing) {
+  auto interrupted = [&] {
+    std::vector<CopyClasses> out(sets.size());
+    for (CopyClasses& c : out) c.interrupted = true;
+    return out;
+  };
+  std::vector<SortedSet> sorted;
+  sorted.reserve(sets.size());
+  for (const CopySet& set : sets) {
+    sorted.push_back(SetReader(set.paths, set.size, keepGoing).Run());
+    if (sorted.back().interrupted) return interrupted();
+  }
+
+  // One file of each class is fingerprinted; a class whose file no longer
+  // reads as it was compared loses that file and tries its next one.
+  struct Pending {
+    std::size_t set, cls;
+  };
+  std::vector<std::vector<FileFingerprints>> prints(sets.size());
+  for (std::size_t s = 0; s < sets.size(); ++s) prints[s].resize(sorted[s].classes.size());
+  std::vector<Pending> round;
+  for (std::size_t s = 0; s < sets.size(); ++s)
+    for (std::size_t k = 0; k < sorted[s].classes.size(); ++k) round.push_back({s, k});
+  while (!round.empty()) {
+    std::vector<LaneFile> files;
+    files.reserve(round.size());
+    for (const Pending& p : round) {
+      const std::size_t head = sorted[p.set].classes[p.cls].front();
+      files.push_back({sets[p.set].paths[head], sets[p.set].size, sorted[p.set].identities[head]});
+    }
+    std::vector<FileFingerprints> got = FingerprintFilesTogether(files, kinds, keepGoing);
+    std::vector<Pending> again;
+    for (std::size_t j = 0; j < round.size(); ++j) {
+      const Pending& p = round[j];
+      std::vector<std::size_t>& members = sorted[p.set].classes[p.cls];
+      if (got[j].outcome == FileFingerprints::Outcome::Interrupted) return interrupted();
+      if (got[j].outcome == FileFingerprints::Outcome::Done) {
+        prints[p.set][p.cls] = std::move(got[j]);
+        continue;
+      }
+      members.erase(members.begin());
+      if (members.size() >= 2) again.push_back(p);
+      else members.clear();
+    }
+    round = std::move(again);
+  }
+
+  std::vector<CopyClasses> out(sets.size());
+  for (std::size_t s = 0; s < sets.size(); ++s) {
+    out[s].classOf.assign(sets[s].paths.size(), -1);
+    for (std::size_t k = 0; k < sorted[s].classes.size(); ++k) {
+      if (sorted[s].classes[k].empty()) continue;
+      const int index = static_cast<int>(out[s].fingerprints.size());
+      out[s].fingerprints.push_back(std::move(prints[s][k]));
+      for (std::size_t m : sorted[s].classes[k]) out[s].classOf[m] = index;
+    }
+  }
+  return out;
+}
+
+CopyClasses ConfirmCopies(const std::vector<const Text*>& paths, std::int64_t size, FingerprintKinds kinds,
+                          const ContinueCheck& keepGoing) {
+  std::vector<CopySet> sets(1);
+  sets[0].paths = paths;
+  sets[0].size = size;
+  return std::move(ConfirmCopySets(sets, kinds, keepGoing).front());
+}
 
 std::uint64_t ChunkHash(const std::uint8_t* data, std::size_t size) {
   // Eight bytes at a time, multiplied and folded; the tail byte by byte.
@@ -285,11 +302,6 @@ std::uint64_t ChunkHash(const std::uint8_t* data, std::size_t size) {
   }
   for (; i < size; ++i) h = (h ^ data[i]) * 0x100000001B3ULL;
   return h ^ (h >> 29);
-}
-
-CopyClasses ConfirmCopies(const std::vector<const Text*>& paths, std::int64_t size, FingerprintKinds kinds,
-                          const ContinueCheck& keepGoing) {
-  return SetReader(paths, size, kinds, keepGoing).Run();
 }
 
 }  // namespace vantrel

@@ -3,9 +3,10 @@
 // chunk of each at the same offset, and split into classes of identical bytes
 // as soon as two of them differ; a file left alone in its class is not read
 // any further. The fingerprints are computed once per class, from the bytes of
-// its first member: identical bytes have identical texts. Equal digests are
-// never taken for equal contents: two files share a class only when every one
-// of their bytes was compared and agreed.
+// one member, afterwards and for many classes at once (MD5 in SIMD lanes):
+// identical bytes have identical texts. Equal digests are never taken for
+// equal contents: two files share a class only when every one of their bytes
+// was compared and agreed.
 
 #include <cstdint>
 #include <vector>
@@ -25,17 +26,24 @@ struct CopyClasses {
   bool interrupted = false;  // keepGoing said stop; nothing else is valid
 };
 
-// Which fingerprints a reading computes besides MD5.
-struct FingerprintKinds {
-  bool sha1 = false;
-  bool crc32 = false;
+// Files of one size that may be copies.
+struct CopySet {
+  std::vector<const Text*> paths;
+  std::int64_t size = 0;
 };
 
-// Reads the files (all of `size` bytes when they were probed) together and
-// sorts them into classes of identical contents; keepGoing is asked between
-// chunks and between files. Memory: one chunk per class being compared plus
-// one, with chunks of at most kFingerprintChunk bytes shrinking as the set
-// grows; files stay open only while the set is small (kOpenFilesAtOnce).
+// Reads each set's files (all of the set's size when they were probed)
+// together and sorts them into classes of identical contents, then
+// fingerprints every class from one of its files, the classes of all sets
+// together; keepGoing is asked between chunks and between files. Results are
+// per set, in order; when interrupted, every result says so. Memory: per set
+// being compared, one chunk per class plus one (chunks of at most 64 KiB,
+// shrinking as the set grows); files stay open only while the set is small
+// (kOpenFilesAtOnce); then one chunk per MD5 lane.
+std::vector<CopyClasses> ConfirmCopySets(const std::vector<CopySet>& sets, FingerprintKinds kinds,
+                                         const ContinueCheck& keepGoing = {});
+
+// ConfirmCopySets for one set.
 CopyClasses ConfirmCopies(const std::vector<const Text*>& paths, std::int64_t size, FingerprintKinds kinds,
                           const ContinueCheck& keepGoing = {});
 

@@ -29,6 +29,12 @@ Text HexDigestText(const std::uint8_t* bytes, std::size_t count);
 // Formats a CRC-32 value as upper-case hex without leading zeros ("0" for zero).
 Text Crc32Text(std::uint32_t crc);
 
+// Which fingerprints a reading computes besides MD5.
+struct FingerprintKinds {
+  bool sha1 = false;
+  bool crc32 = false;
+};
+
 // What one reading of a file produced.
 struct FileFingerprints {
   enum class Outcome { Done, Unreadable, Interrupted };

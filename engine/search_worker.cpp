@@ -22,7 +22,7 @@ PassIo PassIo::Platform() {
   PassIo io;
   io.probe = ProbeFileWithFirstBlock;
   io.prefixHash = FilePrefixHash;
-  io.confirm = ConfirmCopies;
+  io.confirm = ConfirmCopySets;
   return io;
 }
 
@@ -412,9 +412,15 @@ bool ShareOut(SearchRun& r, std::size_t count, const std::function<bool(std::siz
   return !stopped.load();
 }
 
+// Batches of sets for the reading threads: about this many in a pass, none
+// smaller than kMinBatchBytes of files nor holding more than kMaxSetsPerBatch sets.
+constexpr std::uint64_t kBatchesPerPass = 32;
+constexpr std::uint64_t kMinBatchBytes = 4u << 20;
+constexpr std::size_t kMaxSetsPerBatch = 1024;
+
 // Reads the files that may have a twin set by set (one set: the files of one
 // size), two threads at a time, and builds the rows from the classes of
-// identical files that ConfirmCopies finds.
+// identical files that ConfirmCopySets finds.
 bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std::vector<SizeEntry>& passing,
                       FingerprintKinds kinds, SecondHalf& second, ResultRowList& rows) {
   const PassIo& io = r.io;
@@ -492,6 +498,26 @@ bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std:
   }
   buckets.clear();
 
+  // The sets go out in batches, each batch to one thread: its sets are
+  // compared and then all their classes fingerprinted together, so the MD5
+  // lanes have many files to work on. Batches are cut by bytes, many more
+  // than there are threads, so neither thread is left alone with a long tail.
+  std::uint64_t totalBytes = 0;
+  for (const Task& task : tasks)
+    totalBytes += static_cast<std::uint64_t>(std::max<std::int64_t>(passing[task.members.front()].size, 1)) *
+                  task.members.size();
+  const std::uint64_t batchBytes = std::max<std::uint64_t>(totalBytes / kBatchesPerPass, kMinBatchBytes);
+  std::vector<std::size_t> batchStart;  // first task of each batch
+  for (std::size_t t = 0, bytes = 0; t < tasks.size(); ++t) {
+    if (t == 0 || bytes >= batchBytes || t - batchStart.back() >= kMaxSetsPerBatch) {
+      batchStart.push_back(t);
+      bytes = 0;
+    }
+    bytes += static_cast<std::size_t>(std::max<std::int64_t>(passing[tasks[t].members.front()].size, 1)) *
+             tasks[t].members.size();
+  }
+  batchStart.push_back(tasks.size());
+
   // The bar moves over the sets in their order, as far as they are all read.
   std::size_t nextRun = 0;
   auto advance = [&] {
@@ -501,17 +527,26 @@ bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std:
     }
   };
   advance();
-  auto read = [&](std::size_t t) {
-    Task& task = tasks[t];
-    std::vector<const Text*> paths;
-    paths.reserve(task.members.size());
-    for (std::size_t m : task.members) paths.push_back(&passing[m].path);
-    task.result = io.confirm(paths, passing[task.members.front()].size, kinds, keepGoing);
-    if (task.result.interrupted) return false;
-    remaining[task.run].fetch_sub(1, std::memory_order_release);
+  auto read = [&](std::size_t b) {
+    std::vector<CopySet> sets;
+    for (std::size_t t = batchStart[b]; t < batchStart[b + 1]; ++t) {
+      CopySet set;
+      set.size = passing[tasks[t].members.front()].size;
+      set.paths.reserve(tasks[t].members.size());
+      for (std::size_t m : tasks[t].members) set.paths.push_back(&passing[m].path);
+      sets.push_back(std::move(set));
+    }
+    std::vector<CopyClasses> results = io.confirm(sets, kinds, keepGoing);
+    if (results.size() != sets.size()) return false;
+    for (std::size_t t = batchStart[b]; t < batchStart[b + 1]; ++t) {
+      tasks[t].result = std::move(results[t - batchStart[b]]);
+      if (tasks[t].result.interrupted) return false;
+    }
+    for (std::size_t t = batchStart[b]; t < batchStart[b + 1]; ++t)
+      remaining[tasks[t].run].fetch_sub(1, std::memory_order_release);
     return true;
   };
-  if (!ShareOut(r, tasks.size(), read, advance)) return false;
+  if (!ShareOut(r, batchStart.size() - 1, read, advance)) return false;
   if (!keepGoing()) return false;
   advance();
 

@@ -60,10 +60,11 @@ struct PassIo {
   std::function<FileProbe(const Text&)> probe;
   // A hash of the first kPrefixBytes of the file; nullopt when unreadable.
   std::function<std::optional<std::uint64_t>(const Text&)> prefixHash;
-  // Reads the files of one size that may be copies together and sorts them
-  // into classes of identical bytes (ConfirmCopies on the platform).
-  std::function<CopyClasses(const std::vector<const Text*>& paths, std::int64_t size, FingerprintKinds kinds,
-                            const ContinueCheck& keepGoing)>
+  // Reads the files of each set (files of one size that may be copies)
+  // together, sorts them into classes of identical bytes and fingerprints the
+  // classes (ConfirmCopySets on the platform).
+  std::function<std::vector<CopyClasses>(const std::vector<CopySet>& sets, FingerprintKinds kinds,
+                                         const ContinueCheck& keepGoing)>
       confirm;
   // When set, it replaces confirm: each file that may have a twin is read on
   // its own through it, on the worker alone, and files are grouped by their

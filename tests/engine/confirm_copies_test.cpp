@@ -199,9 +199,8 @@ TEST(ConfirmCopiesSearch, APauseHoldsEveryReadingThreadAndResumeFinishes) {
   std::mutex mutex;
   std::set<std::thread::id> threads;
   PassIo io = PassIo::Platform();
-  io.confirm = [&](const std::vector<const Text*>& paths, std::int64_t size, FingerprintKinds kinds,
-                   const ContinueCheck& keepGoing) {
-    return ConfirmCopies(paths, size, kinds, [&] {
+  io.confirm = [&](const std::vector<CopySet>& sets, FingerprintKinds kinds, const ContinueCheck& keepGoing) {
+    return ConfirmCopySets(sets, kinds, [&] {
       {
         std::lock_guard lock(mutex);
         threads.insert(std::this_thread::get_id());
