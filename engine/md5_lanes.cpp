@@ -118,6 +118,25 @@ void PortableKernel(Lanes& lanes, std::size_t blocks) {
 
 #ifdef VANTREL_MD5_X86
 
+// A step adds a + w + k, which is ready early, and then the round function of
+// b, c and d, where b is the previous step's result. GCC would reassociate the
+// four additions into a balanced tree that puts two of them after the round
+// function; passing the early sum through an empty asm keeps it one.
+template <typename Vector>
+[[gnu::always_inline]] inline void KeepApart(Vector& x) {
+  asm("" : "+v"(x));
+}
+
+// Returns kSine through a pointer GCC cannot see into, once per block: each
+// step then broadcasts its constant straight from memory, one load, instead of
+// moving it through a general register, and GCC does not hoist 64 broadcast
+// constants out of the block loop into the registers the rounds need.
+[[gnu::always_inline]] inline const std::uint32_t* SineTable() {
+  const std::uint32_t* table = kSine;
+  asm volatile("" : "+r"(table));
+  return table;
+}
+
 // ---- AVX2 kernel, 8 lanes -------------------------------------------------
 
 template <int S>
@@ -128,7 +147,7 @@ __attribute__((target("avx2"), always_inline)) inline __m256i Rotl8(__m256i x) {
 // Each round function is written so that the operand just computed (b) comes
 // last: the rest is off the dependency chain that runs through all 64 steps.
 template <std::size_t I>
-__attribute__((target("avx2"), always_inline)) inline void Step8(__m256i (&v)[4], const __m256i (&w)[16]) {
+__attribute__((target("avx2"), always_inline)) inline void Step8(__m256i (&v)[4], const __m256i (&w)[16], const std::uint32_t* sine) {
   constexpr std::size_t t = Target(I);
   const __m256i b = v[(t + 1) % 4], c = v[(t + 2) % 4], d = v[(t + 3) % 4];
   __m256i f;
@@ -140,15 +159,15 @@ __attribute__((target("avx2"), always_inline)) inline void Step8(__m256i (&v)[4]
     f = _mm256_xor_si256(_mm256_xor_si256(c, d), b);
   else
     f = _mm256_xor_si256(c, _mm256_or_si256(b, _mm256_xor_si256(d, _mm256_set1_epi32(-1))));
-  const __m256i wk = _mm256_add_epi32(w[MessageWord(I)], _mm256_set1_epi32(static_cast<int>(kSine[I])));
-  const __m256i sum = _mm256_add_epi32(_mm256_add_epi32(v[t], wk), f);
-  v[t] = _mm256_add_epi32(b, Rotl8<Shift(I)>(sum));
+  __m256i partial = _mm256_add_epi32(v[t], _mm256_add_epi32(w[MessageWord(I)], _mm256_set1_epi32(static_cast<int>(sine[I]))));
+  KeepApart(partial);
+  v[t] = _mm256_add_epi32(b, Rotl8<Shift(I)>(_mm256_add_epi32(partial, f)));
 }
 
 template <std::size_t... I>
 __attribute__((target("avx2"), always_inline)) inline void Rounds8(__m256i (&v)[4], const __m256i (&w)[16],
-                                                                   std::index_sequence<I...>) {
-  (Step8<I>(v, w), ...);
+                                                                   const std::uint32_t* sine, std::index_sequence<I...>) {
+  (Step8<I>(v, w, sine), ...);
 }
 
 // Turns r[j] = words 0..7 of lane j into out[k] = word k of lanes 0..7.
@@ -189,7 +208,7 @@ __attribute__((target("avx2"))) void Avx2Kernel(Lanes& lanes, std::size_t blocks
       Transpose8(r, w + 8 * half);
     }
     __m256i v[4] = {h[0], h[1], h[2], h[3]};
-    Rounds8(v, w, std::make_index_sequence<64>());
+    Rounds8(v, w, SineTable(), std::make_index_sequence<64>());
     #pragma GCC unroll 4
     for (std::size_t k = 0; k < 4; ++k) h[k] = _mm256_add_epi32(h[k], v[k]);
   }
@@ -205,9 +224,10 @@ __attribute__((target("avx2"))) void Avx2Kernel(Lanes& lanes, std::size_t blocks
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 
-// vpternlogd takes its function as a truth table: the bits of the operands
-// b, c and d are the columns 0xF0, 0xCC and 0xAA of that table.
-constexpr int kTableB = 0xF0, kTableC = 0xCC, kTableD = 0xAA;
+// vpternlogd takes its function as a truth table over its operands (d, c, b)
+// here, whose bits are the table's columns 0xF0, 0xCC and 0xAA. The first
+// operand is overwritten, so it is d, an old value whose copy is off the chain.
+constexpr int kTableB = 0xAA, kTableC = 0xCC, kTableD = 0xF0;
 constexpr int kTernary[4] = {
     ((kTableB & kTableC) | (~kTableB & kTableD)) & 0xFF,  // F
     ((kTableB & kTableD) | (kTableC & ~kTableD)) & 0xFF,  // G
@@ -216,18 +236,18 @@ constexpr int kTernary[4] = {
 };
 
 template <std::size_t I>
-__attribute__((target("avx512f"), always_inline)) inline void Step16(__m512i (&v)[4], const __m512i (&w)[16]) {
+__attribute__((target("avx512f"), always_inline)) inline void Step16(__m512i (&v)[4], const __m512i (&w)[16], const std::uint32_t* sine) {
   constexpr std::size_t t = Target(I);
-  const __m512i f = _mm512_ternarylogic_epi32(v[(t + 1) % 4], v[(t + 2) % 4], v[(t + 3) % 4], kTernary[I / 16]);
-  const __m512i wk = _mm512_add_epi32(w[MessageWord(I)], _mm512_set1_epi32(static_cast<int>(kSine[I])));
-  const __m512i sum = _mm512_add_epi32(_mm512_add_epi32(v[t], wk), f);
-  v[t] = _mm512_add_epi32(v[(t + 1) % 4], _mm512_rol_epi32(sum, Shift(I)));
+  __m512i partial = _mm512_add_epi32(v[t], _mm512_add_epi32(w[MessageWord(I)], _mm512_set1_epi32(static_cast<int>(sine[I]))));
+  KeepApart(partial);
+  const __m512i f = _mm512_ternarylogic_epi32(v[(t + 3) % 4], v[(t + 2) % 4], v[(t + 1) % 4], kTernary[I / 16]);
+  v[t] = _mm512_add_epi32(v[(t + 1) % 4], _mm512_rol_epi32(_mm512_add_epi32(partial, f), Shift(I)));
 }
 
 template <std::size_t... I>
 __attribute__((target("avx512f"), always_inline)) inline void Rounds16(__m512i (&v)[4], const __m512i (&w)[16],
-                                                                       std::index_sequence<I...>) {
-  (Step16<I>(v, w), ...);
+                                                                       const std::uint32_t* sine, std::index_sequence<I...>) {
+  (Step16<I>(v, w, sine), ...);
 }
 
 // Turns r[j] = the 16 words of lane j into w[k] = word k of lanes 0..15, in
@@ -271,7 +291,7 @@ __attribute__((target("avx512f"))) void Avx512Kernel(Lanes& lanes, std::size_t b
     for (std::size_t j = 0; j < 16; ++j) r[j] = _mm512_loadu_si512(lanes.data[j] + 64 * b);
     Transpose16(r, w);
     __m512i v[4] = {h[0], h[1], h[2], h[3]};
-    Rounds16(v, w, std::make_index_sequence<64>());
+    Rounds16(v, w, SineTable(), std::make_index_sequence<64>());
     #pragma GCC unroll 4
     for (std::size_t k = 0; k < 4; ++k) h[k] = _mm512_add_epi32(h[k], v[k]);
   }
