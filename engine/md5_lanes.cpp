@@ -84,16 +84,20 @@ template <std::size_t I>
 [[gnu::always_inline]] inline void ScalarStep(std::uint32_t (&v)[4], const std::uint32_t (&w)[16]) {
   constexpr std::size_t t = Target(I);
   const std::uint32_t b = v[(t + 1) % 4], c = v[(t + 2) % 4], d = v[(t + 3) % 4];
-  std::uint32_t f;
-  if constexpr (I < 16)
+  // As in the SIMD kernels, b, the previous step's result, enters last; G's
+  // two halves have no bit in common, so they are added apart.
+  std::uint32_t early = v[t] + w[MessageWord(I)] + kSine[I], f;
+  if constexpr (I < 16) {
     f = d ^ (b & (c ^ d));
-  else if constexpr (I < 32)
-    f = c ^ (d & (b ^ c));
-  else if constexpr (I < 48)
-    f = b ^ c ^ d;
-  else
+  } else if constexpr (I < 32) {
+    early += c & ~d;
+    f = b & d;
+  } else if constexpr (I < 48) {
+    f = (c ^ d) ^ b;
+  } else {
     f = c ^ (b | ~d);
-  v[t] = b + std::rotl(v[t] + f + kSine[I] + w[MessageWord(I)], Shift(I));
+  }
+  v[t] = b + std::rotl(early + f, Shift(I));
 }
 
 template <std::size_t... I>
