@@ -47,7 +47,8 @@ class LaneHasher {
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return files_[a].size > files_[b].size; });
     const std::size_t width = std::min<std::size_t>(std::max<std::size_t>(Md5LaneWidth(), 1), kMd5MaxLanes);
-    lanes_.resize(std::min(width, files_.size()));
+    laneCount_ = std::min(width, files_.size());
+    lanes_.reset(new Lane[laneCount_]);
     std::size_t next = 0;
     std::array<Md5State, kMd5MaxLanes> states{};
     std::array<const std::uint8_t*, kMd5MaxLanes> data{};
@@ -56,7 +57,8 @@ class LaneHasher {
       if (keepGoing_ && !keepGoing_()) return Interrupted();
       std::size_t count = 0;
       std::size_t blocks = static_cast<std::size_t>(-1);
-      for (Lane& lane : lanes_) {
+      for (std::size_t l = 0; l < laneCount_; ++l) {
+        Lane& lane = lanes_[l];
         // A lane with less than a block left either finishes its file or
         // takes the next; either way it holds a whole block or is idle.
         while (true) {
@@ -171,7 +173,8 @@ class LaneHasher {
   const FingerprintKinds kinds_;
   const ContinueCheck& keepGoing_;
   std::vector<FileFingerprints> results_;
-  std::vector<Lane> lanes_;
+  std::unique_ptr<Lane[]> lanes_;
+  std::size_t laneCount_ = 0;
 };
 
 }  // namespace
