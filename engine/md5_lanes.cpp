@@ -12,11 +12,12 @@
 // streams than the kernel's width repeat the call's first stream, whose bytes
 // are known to be there, and their results are dropped.
 //
-// GCC for Windows does not realign the stack (16-byte aligned there) for
-// 32- and 64-byte vectors, yet spills them with aligned moves, which fault.
-// The AVX2 kernel cannot keep its sixteen message words in sixteen registers,
-// so the Windows build assembles this file with -Wa,-muse-unaligned-vector-move
-// (cmake/VantrelCore.cmake), which makes every such move an unaligned one.
+// On Windows the stack is only 16-byte aligned and GCC cannot realign it, yet
+// it has been known to spill 32- and 64-byte vectors there with aligned moves,
+// which fault. Both SIMD kernels spill (the AVX2 one cannot keep its sixteen
+// message words in sixteen registers), so the Windows build assembles this
+// file with -Wa,-muse-unaligned-vector-move (cmake/VantrelCore.cmake), which
+// makes every aligned vector move an unaligned one, of the same speed.
 
 #include "engine/md5_lanes.hpp"
 
@@ -255,7 +256,7 @@ __attribute__((target("avx512f"), always_inline)) inline void Rounds16(__m512i (
 }
 
 // Turns r[j] = the 16 words of lane j into w[k] = word k of lanes 0..15, in
-// four steps of 16 shuffles and without leaving the registers.
+// four steps of 16 shuffles.
 __attribute__((target("avx512f"), always_inline)) inline void Transpose16(__m512i (&r)[16], __m512i (&w)[16]) {
   __m512i t[16];
 #pragma GCC unroll 8
@@ -364,7 +365,9 @@ void Md5Blocks(Md5State* states, const std::uint8_t* const* data, std::size_t co
       lanes.data[j] = data[from];
       for (std::size_t k = 0; k < 4; ++k) lanes.h[k][j] = states[from].h[k];
     }
-    kernel.run(lanes, blocks);
+    // A stream alone goes through the portable kernel: one busy lane of a
+    // SIMD kernel advances slower than scalar code (bench/md5_lanes_bench).
+    (used == 1 ? PortableKernel : kernel.run)(lanes, blocks);
     for (std::size_t j = 0; j < used; ++j)
       for (std::size_t k = 0; k < 4; ++k) states[first + j].h[k] = lanes.h[k][j];
   }
