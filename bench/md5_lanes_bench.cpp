@@ -65,7 +65,12 @@ void BM_Md5Lanes(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * streams * kBufferBytes));
   UseMd5Kernel(0);
 }
-BENCHMARK(BM_Md5Lanes)->ArgNames({"width", "streams"})->Args({1, 1})->Args({8, 8})->Args({16, 16})->Args({8, 16});
+BENCHMARK(BM_Md5Lanes)
+    ->ArgNames({"width", "streams"})
+    ->Args({1, 1})
+    ->Args({8, 8})
+    ->Args({16, 16})
+    ->Args({8, 16});
 
 }  // namespace
 
