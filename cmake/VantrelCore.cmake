@@ -58,7 +58,7 @@ function(vantrel_add_core WIDTH CHAR)
   target_link_libraries(${engine} PUBLIC ${platform} ZLIB::ZLIB)
   target_compile_options(${engine} PRIVATE ${VANTREL_WARNINGS})
   if(VANTREL_HOST STREQUAL "win32")
-    # GCC for Windows spills 32- and 64-byte vectors with aligned moves to a
+    # GCC for Windows may spill 32- and 64-byte vectors with aligned moves to a
     # stack that is only 16-byte aligned there; the assembler makes them unaligned.
     set_source_files_properties(${PROJECT_SOURCE_DIR}/engine/md5_lanes.cpp
                                 PROPERTIES COMPILE_OPTIONS -Wa,-muse-unaligned-vector-move)
