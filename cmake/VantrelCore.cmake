@@ -4,11 +4,15 @@
 # Both are compiled with VANTREL_CHAR=CHAR; the host is chosen here, never by
 # #ifdef in the sources.
 
-find_package(ZLIB REQUIRED)
 if(VANTREL_HOST STREQUAL "posix")
+  # The programs use libcrypto for digests alone: linked in, it costs only the
+  # code they run, not the relocation of the whole shared library at start.
+  set(OPENSSL_USE_STATIC_LIBS TRUE)
+  set(ZLIB_USE_STATIC_LIBS TRUE)
   find_package(OpenSSL REQUIRED COMPONENTS Crypto)
   find_package(Threads REQUIRED)
 endif()
+find_package(ZLIB REQUIRED)
 
 set(VANTREL_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
 
