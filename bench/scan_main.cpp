@@ -30,8 +30,8 @@ const char kUsage[] =
     "  N is a byte count from 0 to 2147483647 (0: no limit)\n";
 
 // The window's thread is this program's main thread: it runs what the worker
-// posts and turns the rows into output lines as they arrive, so no second copy
-// of the result texts is kept.
+// posts and writes the rows out as lines as they arrive, so no second copy of
+// the result texts is kept.
 class HeadlessWindow : public SearchWindow {
  public:
   void PostToWindow(std::function<void()> task) override {
@@ -41,12 +41,15 @@ class HeadlessWindow : public SearchWindow {
   }
   void SetProgress(int) override {}
   void InsertResultRows(const std::vector<Text>& cells) override {
+    std::string line;
     for (std::size_t i = 0; i + kResultColumns <= cells.size(); i += kResultColumns) {
+      line.clear();
       for (int c = 0; c < kResultColumns; ++c) {
-        if (c) out.push_back('\t');
-        out += SystemBytesFromText(cells[i + static_cast<std::size_t>(c)]);
+        if (c) line.push_back('\t');
+        line += SystemBytesFromText(cells[i + static_cast<std::size_t>(c)]);
       }
-      out.push_back('\n');
+      line.push_back('\n');
+      std::fwrite(line.data(), 1, line.size(), stdout);
     }
   }
   void SetPanelEnabled(bool) override {}
@@ -67,7 +70,6 @@ class HeadlessWindow : public SearchWindow {
     }
   }
 
-  std::string out;  // the rows as output lines
   bool noDuplicates = false;
   bool ended = false;
 
@@ -156,9 +158,7 @@ int main(int argc, char** argv) {
   double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
-  std::string& out = window.out;
-  if (window.noDuplicates) out += "No duplicates found.\n";
-  std::fwrite(out.data(), 1, out.size(), stdout);
+  if (window.noDuplicates) std::fputs("No duplicates found.\n", stdout);
   std::fflush(stdout);
   std::fprintf(stderr, "files %zu candidates %zu rows %zu groups %zu seconds %.3f\n", stats.filesFound,
                stats.candidates, stats.rows, stats.groups, seconds);

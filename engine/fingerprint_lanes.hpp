@@ -28,6 +28,6 @@ std::vector<FileFingerprints> FingerprintFilesTogether(const std::vector<LaneFil
                                                        const ContinueCheck& keepGoing = {});
 
 // Bytes each lane reads at a time (a multiple of the 64-byte MD5 block).
-inline constexpr std::size_t kLaneChunk = 32 * 1024;
+inline constexpr std::size_t kLaneChunk = 16 * 1024;
 
 }  // namespace vantrel

@@ -95,7 +95,28 @@ std::vector<SizeEntry> SelectEqualSizes(const std::vector<SizeEntry>& sorted,
   return out;
 }
 
-void KeepEqualSizes(std::vector<SizeEntry>& sorted, const std::function<void(std::size_t)>& each) {
+namespace {
+
+struct IdentityHash {
+  std::size_t operator()(const FileIdentity& id) const {
+    return std::hash<std::uint64_t>()((id.volume * 0x9E3779B97F4A7C15ULL ^ id.index) * 31 ^ id.indexHigh);
+  }
+};
+
+// A candidate as the pass holds it, one for every readable candidate at once:
+// the path stays in the candidate list, the entry only points to it.
+struct PassEntry {
+  Text* path = nullptr;
+  std::int64_t size = 0;
+  FileIdentity identity;
+  std::uint64_t firstBlockHash = 0;  // 0: none
+};
+
+const Text& PathOfEntry(const SizeEntry& e) { return e.path; }
+const Text& PathOfEntry(const PassEntry& e) { return *e.path; }
+
+template <typename Entry>
+void KeepEqualSizesOf(std::vector<Entry>& sorted, const std::function<void(std::size_t)>& each) {
   std::size_t out = 0;
   const std::size_t n = sorted.size();
   for (std::size_t i = 0; i < n;) {
@@ -111,15 +132,45 @@ void KeepEqualSizes(std::vector<SizeEntry>& sorted, const std::function<void(std
   sorted.resize(out);
 }
 
-namespace {
-
-struct IdentityHash {
-  std::size_t operator()(const FileIdentity& id) const {
-    return std::hash<std::uint64_t>()((id.volume * 0x9E3779B97F4A7C15ULL ^ id.index) * 31 ^ id.indexHigh);
+template <typename Entry>
+bool KeepDistinctFilesOf(std::vector<Entry>& entries, const std::function<bool()>& keepGoing) {
+  // An open-addressed table of positions: no allocation per file.
+  std::size_t capacity = 16;
+  while (capacity < entries.size() * 2) capacity *= 2;
+  constexpr std::uint32_t kEmpty = static_cast<std::uint32_t>(-1);
+  std::vector<std::uint32_t> table(capacity, kEmpty);
+  std::unordered_set<Text> seenPaths;  // files whose identity is not known (rare)
+  IdentityHash hash;
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (keepGoing && (i & 1023) == 0 && !keepGoing()) return false;
+    const FileIdentity& id = entries[i].identity;
+    bool first;
+    if (id.known) {
+      std::size_t slot = hash(id) & (capacity - 1);
+      while (table[slot] != kEmpty && !(entries[table[slot]].identity == id)) slot = (slot + 1) & (capacity - 1);
+      first = table[slot] == kEmpty;
+      if (first) table[slot] = static_cast<std::uint32_t>(out);
+    } else {
+      first = seenPaths.insert(PathOfEntry(entries[i])).second;
+    }
+    if (!first) continue;
+    if (out != i) entries[out] = std::move(entries[i]);
+    ++out;
   }
-};
+  entries.resize(out);
+  return keepGoing ? keepGoing() : true;
+}
 
 }  // namespace
+
+void KeepEqualSizes(std::vector<SizeEntry>& sorted, const std::function<void(std::size_t)>& each) {
+  KeepEqualSizesOf(sorted, each);
+}
+
+bool KeepDistinctFiles(std::vector<SizeEntry>& entries, const std::function<bool()>& keepGoing) {
+  return KeepDistinctFilesOf(entries, keepGoing);
+}
 
 std::vector<SizeEntry> DistinctFiles(const std::vector<SizeEntry>& entries,
                                      const std::function<bool()>& keepGoing) {
@@ -137,35 +188,6 @@ std::vector<SizeEntry> DistinctFiles(const std::vector<SizeEntry>& entries,
     if (first) out.push_back(e);
   }
   return out;
-}
-
-bool KeepDistinctFiles(std::vector<SizeEntry>& entries, const std::function<bool()>& keepGoing) {
-  // An open-addressed table of positions: no allocation per file.
-  std::size_t capacity = 16;
-  while (capacity < entries.size() * 2) capacity *= 2;
-  constexpr std::size_t kEmpty = static_cast<std::size_t>(-1);
-  std::vector<std::size_t> table(capacity, kEmpty);
-  std::unordered_set<Text> seenPaths;  // files whose identity is not known (rare)
-  IdentityHash hash;
-  std::size_t out = 0;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (keepGoing && (i & 1023) == 0 && !keepGoing()) return false;
-    const FileIdentity& id = entries[i].identity;
-    bool first;
-    if (id.known) {
-      std::size_t slot = hash(id) & (capacity - 1);
-      while (table[slot] != kEmpty && !(entries[table[slot]].identity == id)) slot = (slot + 1) & (capacity - 1);
-      first = table[slot] == kEmpty;
-      if (first) table[slot] = out;
-    } else {
-      first = seenPaths.insert(entries[i].path).second;
-    }
-    if (!first) continue;
-    if (out != i) entries[out] = std::move(entries[i]);
-    ++out;
-  }
-  entries.resize(out);
-  return keepGoing ? keepGoing() : true;
 }
 
 Text ExtensionOf(const Text& path) {
@@ -328,7 +350,7 @@ class SecondHalf {
 
 // Reads each file that may have a twin on its own through io.fingerprint, in
 // order, on the worker alone; files are then grouped by their texts.
-bool ReadOneByOne(SearchRun& r, const std::function<bool()>& keepGoing, std::vector<SizeEntry>& passing,
+bool ReadOneByOne(SearchRun& r, const std::function<bool()>& keepGoing, std::vector<PassEntry>& passing,
                   FingerprintKinds kinds, SecondHalf& second, FingerprintList& fingerprintList) {
   const PassIo& io = r.io;
   // Which files can have a twin: a size that only one file has cannot, and
@@ -350,7 +372,7 @@ bool ReadOneByOne(SearchRun& r, const std::function<bool()>& keepGoing, std::vec
     std::unordered_map<std::uint64_t, int> seen;
     for (std::size_t j : peers) {
       if (!keepGoing()) return false;
-      hashes.push_back(io.prefixHash(passing[j].path));
+      hashes.push_back(io.prefixHash(*passing[j].path));
       if (hashes.back()) ++seen[*hashes.back()];
     }
     for (std::size_t k = 0; k < peers.size(); ++k)
@@ -365,7 +387,7 @@ bool ReadOneByOne(SearchRun& r, const std::function<bool()>& keepGoing, std::vec
     if (verdict[i] == kMaybeTwin) {
       // The reading's own open is the readability probe: a file that does not
       // open, or cannot be read to its end, gets no entry and is never grouped.
-      const Text& path = passing[i].path;
+      const Text& path = *passing[i].path;
       FileFingerprints f = io.fingerprint(path, kinds.sha1, kinds.crc32, keepGoing);
       if (f.outcome == FileFingerprints::Outcome::Interrupted) return false;
       if (f.outcome == FileFingerprints::Outcome::Done && f.size >= 0)
@@ -421,7 +443,7 @@ constexpr std::size_t kMaxSetsPerBatch = 1024;
 // Reads the files that may have a twin set by set (one set: the files of one
 // size), two threads at a time, and builds the rows from the classes of
 // identical files that ConfirmCopySets finds.
-bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std::vector<SizeEntry>& passing,
+bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std::vector<PassEntry>& passing,
                       FingerprintKinds kinds, SecondHalf& second, ResultRowList& rows) {
   const PassIo& io = r.io;
   struct SizeRun {
@@ -441,7 +463,7 @@ bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std:
   // When the probe hashed every file's first block, those hashes split the set.
   auto probeHashed = [&](const SizeRun& run) {
     for (std::size_t m = run.begin; m < run.end; ++m)
-      if (!passing[m].firstBlockHash) return false;
+      if (passing[m].firstBlockHash == 0) return false;
     return true;
   };
   std::vector<std::size_t> screened;
@@ -458,8 +480,8 @@ bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std:
     const bool known = probeHashed(run);
     for (std::size_t m = run.begin; m < run.end; ++m) {
       if (!keepGoing()) return false;
-      if (known) hashes.push_back({*passing[m].firstBlockHash, m});
-      else if (auto h = io.prefixHash(passing[m].path)) hashes.push_back({*h, m});
+      if (known) hashes.push_back({passing[m].firstBlockHash, m});
+      else if (auto h = io.prefixHash(*passing[m].path)) hashes.push_back({*h, m});
     }
     std::sort(hashes.begin(), hashes.end());
     for (std::size_t a = 0; a < hashes.size();) {
@@ -533,7 +555,7 @@ bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std:
       CopySet set;
       set.size = passing[tasks[t].members.front()].size;
       set.paths.reserve(tasks[t].members.size());
-      for (std::size_t m : tasks[t].members) set.paths.push_back(&passing[m].path);
+      for (std::size_t m : tasks[t].members) set.paths.push_back(passing[m].path);
       sets.push_back(std::move(set));
     }
     std::vector<CopyClasses> results = io.confirm(sets, kinds, keepGoing);
@@ -587,17 +609,17 @@ bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std:
     classes[g].start = total;
     total += classes[g].count;
   }
-  // Paths of files in no class are not needed any more: free them before the
-  // rows are built.
-  for (std::size_t i = 0; i < passing.size(); ++i)
-    if (classOf[i] == kNoClass) Text().swap(passing[i].path);
-  std::vector<std::size_t> members(total);
+  // The paths of the files in classes move out in row order; every other
+  // entry goes before the rows are built.
+  std::vector<Text> memberPaths(total);
   {
     std::vector<std::size_t> fill(classes.size());
     for (std::size_t g = 0; g < classes.size(); ++g) fill[g] = classes[g].start;
     for (std::size_t i = 0; i < passing.size(); ++i)
-      if (classOf[i] != kNoClass) members[fill[classOf[i]]++] = i;
+      if (classOf[i] != kNoClass) memberPaths[fill[classOf[i]]++] = std::move(*passing[i].path);
   }
+  std::vector<std::size_t>().swap(classOf);
+  std::vector<PassEntry>().swap(passing);
   rows.clear();
   rows.reserve(total * kResultColumns);
   std::size_t group = 0;
@@ -615,7 +637,7 @@ bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std:
         return t;
       };
       rows.push_back(groupText);
-      rows.push_back(std::move(passing[members[c.start + k]].path));
+      rows.push_back(std::move(memberPaths[c.start + k]));
       rows.push_back(take(sizeText));
       rows.push_back(take(f.md5));
       rows.push_back(take(f.sha1));
@@ -643,8 +665,10 @@ bool DetectDuplicates(SearchRun& r, const std::function<bool()>& keepGoing, Resu
   // readability, size and identity. The paths move: the list is emptied here.
   // Both threads probe, a block of candidates at a time.
   // Each probe goes straight into its entry; unreadable entries are then
-  // squeezed out, so no second list of every candidate is ever held.
-  SizeList sizeList(candidates.size());
+  // squeezed out. The paths stay where they are, in the candidate list, until
+  // the rows take them; the list's spare room from the walk goes first.
+  candidates.shrink_to_fit();
+  std::vector<PassEntry> sizeList(candidates.size());
   std::vector<std::uint8_t> readable(candidates.size(), 0);
   constexpr std::size_t kProbeBlock = 256;
   auto probeBlock = [&](std::size_t b) {
@@ -654,10 +678,10 @@ bool DetectDuplicates(SearchRun& r, const std::function<bool()>& keepGoing, Resu
       FileProbe probe = io.probe(candidates[i]);
       if (!probe.readable) continue;
       readable[i] = 1;
-      SizeEntry& e = sizeList[i];
+      PassEntry& e = sizeList[i];
       e.size = probe.size;
       e.identity = probe.identity;
-      e.firstBlockHash = probe.firstBlockHash;
+      e.firstBlockHash = SizeEntry::FirstBlockKey(probe.firstBlockHash);
     }
     return true;
   };
@@ -665,22 +689,19 @@ bool DetectDuplicates(SearchRun& r, const std::function<bool()>& keepGoing, Resu
   std::size_t kept = 0;
   for (std::size_t i = 0; i < candidates.size(); ++i) {
     if (!readable[i]) continue;
-    if (kept != i) sizeList[kept] = std::move(sizeList[i]);
-    sizeList[kept++].path = std::move(candidates[i]);
+    if (kept != i) sizeList[kept] = sizeList[i];
+    sizeList[kept++].path = &candidates[i];
   }
   sizeList.resize(kept);
   readable = {};
   const float firstDivisor = static_cast<float>(static_cast<double>(candidates.size()) / 100.0);
-  // Its paths have moved on; the list's own storage goes too, as it would
-  // otherwise stay beside every entry until the search ends.
-  CandidateList().swap(candidates);
 
   std::stable_sort(sizeList.begin(), sizeList.end(),
-                   [](const SizeEntry& a, const SizeEntry& b) { return a.size > b.size; });
+                   [](const PassEntry& a, const PassEntry& b) { return a.size > b.size; });
   std::int64_t firstCounter = 0;
-  KeepEqualSizes(sizeList, [&](std::size_t) { progress.Offer(ProgressValue(++firstCounter, firstDivisor)); });
+  KeepEqualSizesOf(sizeList, [&](std::size_t) { progress.Offer(ProgressValue(++firstCounter, firstDivisor)); });
   if (!keepGoing()) return false;
-  if (!KeepDistinctFiles(sizeList, keepGoing)) return false;
+  if (!KeepDistinctFilesOf(sizeList, keepGoing)) return false;
 
   // Size limits, strict at both ends; an upper limit of 0 means none at all.
   // The sizes are those of the probe: a file that changes from here on is
@@ -688,12 +709,12 @@ bool DetectDuplicates(SearchRun& r, const std::function<bool()>& keepGoing, Resu
   const std::int64_t lower = settings.minSize != 0 ? settings.minSize : -1;
   const bool hasUpper = settings.maxSize != 0;
   const std::int64_t upper = settings.maxSize;
-  std::vector<SizeEntry>& passing = sizeList;
+  std::vector<PassEntry>& passing = sizeList;
   kept = 0;
-  for (SizeEntry& e : passing) {
+  for (PassEntry& e : passing) {
     if (!keepGoing()) return false;
     if (e.size < 0 || e.size <= lower || (hasUpper && e.size >= upper)) continue;
-    if (!PassesTypeFilter(e.path, settings.fileTypes)) continue;
+    if (!PassesTypeFilter(*e.path, settings.fileTypes)) continue;
     if (&passing[kept] != &e) passing[kept] = std::move(e);
     ++kept;
   }
@@ -705,12 +726,15 @@ bool DetectDuplicates(SearchRun& r, const std::function<bool()>& keepGoing, Resu
     FingerprintList fingerprintList;
     if (!ReadOneByOne(r, keepGoing, passing, kinds, second, fingerprintList)) return false;
     passing.clear();
+    candidates.clear();
     stage(kStageOutput);
     rows = GroupRows(fingerprintList, &r.stats.groups, keepGoing);
     return keepGoing();
   }
   stage(kStageFingerprints);
-  return ReadSetsTogether(r, keepGoing, passing, kinds, second, rows);
+  if (!ReadSetsTogether(r, keepGoing, passing, kinds, second, rows)) return false;
+  candidates.clear();  // the rows have taken the paths they show
+  return true;
 }
 
 }  // namespace
@@ -734,7 +758,7 @@ int SearchWorker(const std::shared_ptr<SearchRun>& run) {
 
   // Completion: every window change goes through the window's thread, in the
   // order each program shows it; a Stop from here on discards what is queued.
-  // The shared lists are already empty (the walk and step 1 emptied them).
+  // The shared lists are already empty (the pass emptied them).
   auto resultRowList = std::make_shared<ResultRowList>(std::move(rows));
   settings.minSize = 0;
   settings.maxSize = 0;

@@ -19,15 +19,21 @@
 
 namespace vantrel {
 
-// A readable candidate and its size.
+// A readable candidate and its size. One is held for every candidate at once,
+// so it is kept small: the first block's hash is a plain number, 0 for none.
 struct SizeEntry {
   SizeEntry() = default;
   SizeEntry(Text p, std::int64_t s, FileIdentity id, std::optional<std::uint64_t> firstBlock = std::nullopt)
-      : path(std::move(p)), size(s), identity(id), firstBlockHash(firstBlock) {}
+      : path(std::move(p)), size(s), identity(id), firstBlockHash(FirstBlockKey(firstBlock)) {}
+  // The probe's hash as a key that is never 0 (two hashes may share a key:
+  // keys only sort files into buckets whose bytes are then compared).
+  static std::uint64_t FirstBlockKey(std::optional<std::uint64_t> hash) {
+    return !hash ? 0 : *hash == 0 ? 1 : *hash;
+  }
   Text path;
   std::int64_t size = 0;
   FileIdentity identity;
-  std::optional<std::uint64_t> firstBlockHash;  // as the probe gave it
+  std::uint64_t firstBlockHash = 0;  // as the probe gave it, 0 when it did not
 };
 
 using SizeList = std::vector<SizeEntry>;
