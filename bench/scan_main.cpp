@@ -5,6 +5,7 @@
 //   vantrel-scan [--subdirs] [--crc32] [--sha1] [--min N] [--max N]
 //                [--types "TEXT"] [--ascii] DIR...
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -107,6 +108,12 @@ int ExecAscii(char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The driver runs one search and ends: large blocks go straight back to the
+  // system when freed (glibc otherwise raises its threshold as blocks are
+  // freed and keeps them), and the reading threads share one arena, so what
+  // one frees the other reuses.
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+  mallopt(M_ARENA_MAX, 1);
   SearchOptions options;
   std::vector<Text> dirs;
   bool ascii = false;

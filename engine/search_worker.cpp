@@ -10,6 +10,7 @@
 #include <cmath>
 #include <unordered_map>
 #include <system_error>
+#include <mutex>
 #include <thread>
 #include <unordered_set>
 
@@ -103,17 +104,29 @@ struct IdentityHash {
   }
 };
 
-// A candidate as the pass holds it, one for every readable candidate at once:
-// the path stays in the candidate list, the entry only points to it.
+// A candidate as the pass holds it, one for every readable candidate at once,
+// so it is packed: the path stays in the candidate list and the entry only
+// points to it, the identity's fields lie inline, and the first block's hash
+// is cut to 32 bits (it only sorts files into buckets that are compared).
 struct PassEntry {
   Text* path = nullptr;
   std::int64_t size = 0;
-  FileIdentity identity;
-  std::uint64_t firstBlockHash = 0;  // 0: none
+  std::uint64_t volume = 0, index = 0, indexHigh = 0;
+  std::uint32_t firstBlockHash = 0;  // 0: none
+  bool known = false;                // the identity was read
+  FileIdentity Identity() const { return {known, volume, index, indexHigh}; }
+  void SetIdentity(const FileIdentity& id) {
+    known = id.known;
+    volume = id.volume;
+    index = id.index;
+    indexHigh = id.indexHigh;
+  }
 };
 
 const Text& PathOfEntry(const SizeEntry& e) { return e.path; }
 const Text& PathOfEntry(const PassEntry& e) { return *e.path; }
+FileIdentity IdentityOfEntry(const SizeEntry& e) { return e.identity; }
+FileIdentity IdentityOfEntry(const PassEntry& e) { return e.Identity(); }
 
 template <typename Entry>
 void KeepEqualSizesOf(std::vector<Entry>& sorted, const std::function<void(std::size_t)>& each) {
@@ -144,11 +157,12 @@ bool KeepDistinctFilesOf(std::vector<Entry>& entries, const std::function<bool()
   std::size_t out = 0;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     if (keepGoing && (i & 1023) == 0 && !keepGoing()) return false;
-    const FileIdentity& id = entries[i].identity;
+    const FileIdentity id = IdentityOfEntry(entries[i]);
     bool first;
     if (id.known) {
       std::size_t slot = hash(id) & (capacity - 1);
-      while (table[slot] != kEmpty && !(entries[table[slot]].identity == id)) slot = (slot + 1) & (capacity - 1);
+      while (table[slot] != kEmpty && !(IdentityOfEntry(entries[table[slot]]) == id))
+        slot = (slot + 1) & (capacity - 1);
       first = table[slot] == kEmpty;
       if (first) table[slot] = static_cast<std::uint32_t>(out);
     } else {
@@ -472,75 +486,93 @@ bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std:
         (probeHashed(runs[k]) || (runs[k].end - runs[k].begin > kOpenFilesAtOnce &&
                                   passing[runs[k].begin].size > static_cast<std::int64_t>(kPrefixBytes))))
       screened.push_back(k);
-  std::vector<std::vector<std::vector<std::size_t>>> buckets(screened.size());
+  // Members of the sets, as positions in passing: each run of one size owns
+  // its stretch of `members`, where screening leaves the files of each bucket
+  // of shared first-block hashes together (bucketStart marks where each
+  // begins) and keptOf says how many files went on.
+  std::vector<std::uint32_t> members(passing.size());
+  for (std::size_t i = 0; i < members.size(); ++i) members[i] = static_cast<std::uint32_t>(i);
+  std::vector<std::uint8_t> bucketStart(passing.size(), 0);
+  std::vector<std::uint32_t> keptOf(screened.size(), 0);
   auto screen = [&](std::size_t s) {
     const SizeRun& run = runs[screened[s]];
-    std::vector<std::pair<std::uint64_t, std::size_t>> hashes;
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> hashes;
     hashes.reserve(run.end - run.begin);
     const bool known = probeHashed(run);
     for (std::size_t m = run.begin; m < run.end; ++m) {
       if (!keepGoing()) return false;
-      if (known) hashes.push_back({passing[m].firstBlockHash, m});
-      else if (auto h = io.prefixHash(*passing[m].path)) hashes.push_back({*h, m});
+      const auto at = static_cast<std::uint32_t>(m);
+      if (known) hashes.push_back({passing[m].firstBlockHash, at});
+      else if (auto h = io.prefixHash(*passing[m].path)) hashes.push_back({*h, at});
     }
     std::sort(hashes.begin(), hashes.end());
+    std::size_t out = run.begin;
     for (std::size_t a = 0; a < hashes.size();) {
       std::size_t b = a + 1;
       while (b < hashes.size() && hashes[b].first == hashes[a].first) ++b;
       if (b - a >= 2) {
-        std::vector<std::size_t> members;
-        for (std::size_t k = a; k < b; ++k) members.push_back(hashes[k].second);
-        buckets[s].push_back(std::move(members));
+        bucketStart[out] = 1;
+        for (std::size_t k = a; k < b; ++k) members[out++] = hashes[k].second;
       }
       a = b;
     }
+    keptOf[s] = static_cast<std::uint32_t>(out - run.begin);
     return true;
   };
   if (!ShareOut(r, screened.size(), screen, {})) return false;
 
   struct Task {
-    std::size_t run;
-    std::vector<std::size_t> members;  // ascending
-    CopyClasses result;
+    std::uint32_t run;
+    std::uint32_t begin, end;  // its members: members[begin..end), ascending
   };
   std::vector<Task> tasks;
   std::unique_ptr<std::atomic<int>[]> remaining(new std::atomic<int>[runs.size()]());
   for (std::size_t k = 0, s = 0; k < runs.size(); ++k) {
     const SizeRun& run = runs[k];
+    const auto runIndex = static_cast<std::uint32_t>(k);
     if (s < screened.size() && screened[s] == k) {
-      for (auto& members : buckets[s]) tasks.push_back({k, std::move(members), {}});
-      remaining[k].store(static_cast<int>(buckets[s].size()));
+      const std::size_t end = run.begin + keptOf[s];
+      int sets = 0;
+      for (std::size_t a = run.begin; a < end;) {
+        std::size_t b = a + 1;
+        while (b < end && !bucketStart[b]) ++b;
+        tasks.push_back({runIndex, static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b)});
+        ++sets;
+        a = b;
+      }
+      remaining[k].store(sets);
       ++s;
     } else if (run.end - run.begin >= 2) {
-      Task t{k, {}, {}};
-      for (std::size_t m = run.begin; m < run.end; ++m) t.members.push_back(m);
-      tasks.push_back(std::move(t));
+      tasks.push_back({runIndex, static_cast<std::uint32_t>(run.begin), static_cast<std::uint32_t>(run.end)});
       remaining[k].store(1);
     }
   }
-  buckets.clear();
+  std::vector<std::uint8_t>().swap(bucketStart);
+  std::vector<std::uint32_t>().swap(keptOf);
+  auto sizeOf = [&](const Task& task) { return passing[members[task.begin]].size; };
+  auto bytesOf = [&](const Task& task) {
+    return static_cast<std::uint64_t>(std::max<std::int64_t>(sizeOf(task), 1)) * (task.end - task.begin);
+  };
 
   // The sets go out in batches, each batch to one thread: its sets are
   // compared and then all their classes fingerprinted together, so the MD5
   // lanes have many files to work on. Batches are cut by bytes, many more
   // than there are threads, so neither thread is left alone with a long tail.
   std::uint64_t totalBytes = 0;
-  for (const Task& task : tasks)
-    totalBytes += static_cast<std::uint64_t>(std::max<std::int64_t>(passing[task.members.front()].size, 1)) *
-                  task.members.size();
+  for (const Task& task : tasks) totalBytes += bytesOf(task);
   const std::uint64_t batchBytes = std::max<std::uint64_t>(totalBytes / kBatchesPerPass, kMinBatchBytes);
   std::vector<std::size_t> batchStart;  // first task of each batch
-  for (std::size_t t = 0, bytes = 0; t < tasks.size(); ++t) {
+  std::uint64_t bytes = 0;
+  for (std::size_t t = 0; t < tasks.size(); ++t) {
     if (t == 0 || bytes >= batchBytes || t - batchStart.back() >= kMaxSetsPerBatch) {
       batchStart.push_back(t);
       bytes = 0;
     }
-    bytes += static_cast<std::size_t>(std::max<std::int64_t>(passing[tasks[t].members.front()].size, 1)) *
-             tasks[t].members.size();
+    bytes += bytesOf(tasks[t]);
   }
   batchStart.push_back(tasks.size());
 
-  // The bar moves over the sets in their order, as far as they are all read.
+  // The bar moves over the sets in their members, as far as they are all read.
   std::size_t nextRun = 0;
   auto advance = [&] {
     while (nextRun < runs.size() && remaining[nextRun].load(std::memory_order_acquire) == 0) {
@@ -549,20 +581,36 @@ bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std:
     }
   };
   advance();
+  // What the batches found: each file's class (an index into prints) and
+  // each class's fingerprints; a batch's own lists go as soon as it is done.
+  constexpr std::uint32_t kNoClass = static_cast<std::uint32_t>(-1);
+  std::vector<std::uint32_t> classOf(passing.size(), kNoClass);
+  std::vector<FileFingerprints> prints;
+  std::mutex printsMutex;
   auto read = [&](std::size_t b) {
     std::vector<CopySet> sets;
     for (std::size_t t = batchStart[b]; t < batchStart[b + 1]; ++t) {
       CopySet set;
-      set.size = passing[tasks[t].members.front()].size;
-      set.paths.reserve(tasks[t].members.size());
-      for (std::size_t m : tasks[t].members) set.paths.push_back(passing[m].path);
+      set.size = sizeOf(tasks[t]);
+      set.paths.reserve(tasks[t].end - tasks[t].begin);
+      for (std::uint32_t j = tasks[t].begin; j < tasks[t].end; ++j) set.paths.push_back(passing[members[j]].path);
       sets.push_back(std::move(set));
     }
     std::vector<CopyClasses> results = io.confirm(sets, kinds, keepGoing);
     if (results.size() != sets.size()) return false;
-    for (std::size_t t = batchStart[b]; t < batchStart[b + 1]; ++t) {
-      tasks[t].result = std::move(results[t - batchStart[b]]);
-      if (tasks[t].result.interrupted) return false;
+    for (const CopyClasses& result : results)
+      if (result.interrupted) return false;
+    {
+      std::lock_guard lock(printsMutex);
+      for (std::size_t t = batchStart[b]; t < batchStart[b + 1]; ++t) {
+        CopyClasses& result = results[t - batchStart[b]];
+        const std::size_t base = prints.size();
+        for (FileFingerprints& f : result.fingerprints) prints.push_back(std::move(f));
+        for (std::size_t j = 0; j < result.classOf.size(); ++j)
+          if (result.classOf[j] >= 0)
+            classOf[members[tasks[t].begin + j]] =
+                static_cast<std::uint32_t>(base + static_cast<std::size_t>(result.classOf[j]));
+      }
     }
     for (std::size_t t = batchStart[b]; t < batchStart[b + 1]; ++t)
       remaining[tasks[t].run].fetch_sub(1, std::memory_order_release);
@@ -574,32 +622,27 @@ bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std:
 
   if (r.io.stageReached) r.io.stageReached(kStageOutput);
 
+  std::vector<Task>().swap(tasks);
+  std::vector<std::uint32_t>().swap(members);
+
   // Rows: classes by descending MD5 text, classes of one MD5 text (a
   // collision) by their first file; within a class the files keep their order.
-  constexpr std::size_t kNoClass = static_cast<std::size_t>(-1);
   struct FoundClass {
-    FileFingerprints* fingerprints;
-    std::size_t first = kNoClass;  // position in passing of its first file
+    std::size_t first = static_cast<std::size_t>(-1);  // position in passing of its first file
     std::size_t count = 0;
-    std::size_t start = 0;  // where its files begin in `members`
+    std::size_t start = 0;  // where its files begin in the rows
   };
-  std::vector<FoundClass> classes;
-  std::vector<std::size_t> classOf(passing.size(), kNoClass);
-  for (Task& task : tasks) {
-    const std::size_t base = classes.size();
-    for (FileFingerprints& f : task.result.fingerprints) classes.push_back({&f});
-    for (std::size_t j = 0; j < task.members.size(); ++j) {
-      if (task.result.classOf[j] < 0) continue;
-      const std::size_t g = base + static_cast<std::size_t>(task.result.classOf[j]);
-      classOf[task.members[j]] = g;
-      classes[g].first = std::min(classes[g].first, task.members[j]);
-      ++classes[g].count;
-    }
+  std::vector<FoundClass> classes(prints.size());
+  for (std::size_t i = 0; i < passing.size(); ++i) {
+    if (classOf[i] == kNoClass) continue;
+    FoundClass& c = classes[classOf[i]];
+    c.first = std::min(c.first, i);
+    ++c.count;
   }
   std::vector<std::size_t> order(classes.size());
   for (std::size_t g = 0; g < order.size(); ++g) order[g] = g;
   std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    int c = classes[a].fingerprints->md5.compare(classes[b].fingerprints->md5);
+    int c = prints[a].md5.compare(prints[b].md5);
     if (c != 0) return c > 0;
     return classes[a].first < classes[b].first;
   });
@@ -610,7 +653,7 @@ bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std:
     total += classes[g].count;
   }
   // The paths of the files in classes move out in row order; every other
-  // entry goes before the rows are built.
+  // entry and path goes before the rows are built.
   std::vector<Text> memberPaths(total);
   {
     std::vector<std::size_t> fill(classes.size());
@@ -618,14 +661,15 @@ bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std:
     for (std::size_t i = 0; i < passing.size(); ++i)
       if (classOf[i] != kNoClass) memberPaths[fill[classOf[i]]++] = std::move(*passing[i].path);
   }
-  std::vector<std::size_t>().swap(classOf);
+  std::vector<std::uint32_t>().swap(classOf);
   std::vector<PassEntry>().swap(passing);
+  CandidateList().swap(*r.candidateList);  // the paths of the files in no class
   rows.clear();
   rows.reserve(total * kResultColumns);
   std::size_t group = 0;
   for (std::size_t g : order) {
     FoundClass& c = classes[g];
-    FileFingerprints& f = *c.fingerprints;
+    FileFingerprints& f = prints[g];
     const Text groupText = DecimalText(static_cast<std::int64_t>(++group));
     Text sizeText = FormatSizeText(f.size);
     // Every file of the class shows the same texts: copies for all but the
@@ -680,8 +724,11 @@ bool DetectDuplicates(SearchRun& r, const std::function<bool()>& keepGoing, Resu
       readable[i] = 1;
       PassEntry& e = sizeList[i];
       e.size = probe.size;
-      e.identity = probe.identity;
-      e.firstBlockHash = SizeEntry::FirstBlockKey(probe.firstBlockHash);
+      e.SetIdentity(probe.identity);
+      if (probe.firstBlockHash) {
+        const std::uint64_t key = SizeEntry::FirstBlockKey(probe.firstBlockHash);
+        e.firstBlockHash = static_cast<std::uint32_t>(key ^ (key >> 32)) | 1u;
+      }
     }
     return true;
   };
@@ -696,8 +743,12 @@ bool DetectDuplicates(SearchRun& r, const std::function<bool()>& keepGoing, Resu
   readable = {};
   const float firstDivisor = static_cast<float>(static_cast<double>(candidates.size()) / 100.0);
 
-  std::stable_sort(sizeList.begin(), sizeList.end(),
-                   [](const PassEntry& a, const PassEntry& b) { return a.size > b.size; });
+  // Largest first, files of one size in candidate order: the paths lie in the
+  // candidate list in that order, so their addresses break ties and the sort
+  // needs no buffer beside the entries.
+  std::sort(sizeList.begin(), sizeList.end(), [](const PassEntry& a, const PassEntry& b) {
+    return a.size != b.size ? a.size > b.size : std::less<const Text*>()(a.path, b.path);
+  });
   std::int64_t firstCounter = 0;
   KeepEqualSizesOf(sizeList, [&](std::size_t) { progress.Offer(ProgressValue(++firstCounter, firstDivisor)); });
   if (!keepGoing()) return false;
