@@ -253,9 +253,12 @@ __attribute__((target("avx512f"), always_inline)) inline void Step16(__m512i (&v
   const __m512i k = _mm512_set1_epi32(static_cast<int>(sine[I]));
   __m512i partial = _mm512_add_epi32(v[t], _mm512_add_epi32(w[MessageWord(I)], k));
   KeepApart(partial);
-  const __m512i f =
-      _mm512_ternarylogic_epi32(v[(t + 3) % 4], v[(t + 2) % 4], v[(t + 1) % 4], kTernary[I / 16]);
-  v[t] = _mm512_add_epi32(v[(t + 1) % 4], _mm512_rol_epi32(_mm512_add_epi32(partial, f), Shift(I)));
+  // Named constants: an unoptimised build passes the intrinsics' immediates on
+  // as written, and only a constant's name folds to a number there.
+  constexpr int table = kTernary[I / 16];
+  constexpr int shift = Shift(I);
+  const __m512i f = _mm512_ternarylogic_epi32(v[(t + 3) % 4], v[(t + 2) % 4], v[(t + 1) % 4], table);
+  v[t] = _mm512_add_epi32(v[(t + 1) % 4], _mm512_rol_epi32(_mm512_add_epi32(partial, f), shift));
 }
 
 template <std::size_t... I>
