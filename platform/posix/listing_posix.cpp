@@ -1,12 +1,19 @@
 // Directory listings on POSIX: opendir/readdir, with the kind of every entry
-// as the directory gives it (lstat only where the file system does not say),
-// so a symbolic link (to a file or a directory) is a file entry and is never
-// descended into. Entries whose status lstat cannot read are skipped; a file
-// that cannot be opened later is dropped by the pass's probe.
+// as lstat would give it, so a symbolic link (to a file or a directory) is a
+// file entry and is never descended into. Entries whose status lstat cannot
+// read are skipped: those of a directory that may be listed but not searched,
+// and those whose joined path is longer than the system takes. The kind comes
+// from the directory entry itself where the file system gives it; one status
+// read per listing, relative to the open directory, tells whether its
+// entries' status can be read at all.
 
 #include <dirent.h>
 #include <fnmatch.h>
+#include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+
+#include <cstring>
 
 #include "engine/file_system.hpp"
 
@@ -18,6 +25,7 @@ struct ListingSlots::Slot {
   std::string pattern;         // empty: every entry
   Text name;
   int kind = 0;
+  bool searchable = false;  // an entry's status has been read in this listing
 };
 
 ListingSlots::Slot* ListingSlots::NewSlot() { return new Slot(); }
@@ -39,6 +47,7 @@ bool ListingSlots::OpenListing(int slot, const Text& directory, const Text& patt
   s.pattern = patternBytes == "*.*" ? "*" : patternBytes;
   s.kind = 0;
   s.name.clear();
+  s.searchable = false;
   return true;
 }
 
@@ -54,15 +63,17 @@ int ListingSlots::NextListingEntry(int slot) {
     }
     const char* name = entry->d_name;
     if (!s->pattern.empty() && fnmatch(s->pattern.c_str(), name, FNM_PATHNAME) != 0) continue;
+    // lstat refuses a path of PATH_MAX bytes or more, its end included.
+    if (s->directoryBytes.size() + std::strlen(name) + 1 > PATH_MAX) continue;
     int kind;
-    if (entry->d_type == DT_DIR) {
+    if (s->searchable && entry->d_type == DT_DIR) {
       kind = 2;
-    } else if (entry->d_type != DT_UNKNOWN) {
+    } else if (s->searchable && entry->d_type != DT_UNKNOWN) {
       kind = 1;  // links too: never followed into
     } else {
       struct stat st;
-      std::string full = s->directoryBytes + name;
-      if (lstat(full.c_str(), &st) != 0) continue;
+      if (fstatat(dirfd(s->dir), name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      s->searchable = true;
       kind = S_ISDIR(st.st_mode) ? 2 : 1;
     }
     s->kind = kind;

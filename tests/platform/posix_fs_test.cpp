@@ -2,6 +2,8 @@
 // bytes, special files, permissions and read failures.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -142,6 +144,50 @@ TEST(PosixUnprivileged, UnreadableFilesAndDirectories) {
             FileFingerprints::Outcome::Unreadable);
   // The closed directory contributes nothing; the walk goes on around it.
   EXPECT_EQ(Sorted(RelativeTo(tree.RootText(), WalkTree(tree))), Sorted({"locked.txt", "open.txt"}));
+}
+
+TEST(PosixUnprivileged, ADirectoryThatCanBeListedButNotSearchedGivesNoFiles) {
+  if (geteuid() == 0) GTEST_SKIP() << "root searches every directory; this case runs again as nobody";
+  TempTree tree({{"listable/a", "1"}, {"listable/b", "1"}, {"listable/sub/c", "1"}, {"open/d", "1"}});
+  fs::permissions(tree.Root() / "listable", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  // lstat of its entries fails, so the walk finds none of them: they would
+  // otherwise count as candidates that cannot be opened.
+  std::vector<Text> found = WalkTree(tree);
+  fs::permissions(tree.Root() / "listable", fs::perms::owner_all);
+  EXPECT_EQ(Sorted(RelativeTo(tree.RootText(), found)), Sorted({"open/d"}));
+}
+
+TEST(PosixWalk, AFileWhosePathIsTooLongForTheSystemIsNotFound) {
+  // Folders nested until the path is just short of the limit, then two names:
+  // one that still fits, one that does not.
+  TempTree tree({{"top/", ""}});
+  std::string dir = (tree.Root() / "top").string();
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  const std::size_t limit = PATH_MAX;
+  while (dir.size() + 1 + 200 < limit - 40) {
+    const std::string name(200, 'd');
+    ASSERT_EQ(::mkdirat(fd, name.c_str(), 0755), 0);
+    int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+    ::close(fd);
+    ASSERT_GE(next, 0);
+    fd = next;
+    dir += "/" + name;
+  }
+  // dir + "/" + name, and its end: PATH_MAX - 1 bytes fit, PATH_MAX do not.
+  const std::string fits(limit - 1 - dir.size() - 1, 'f');
+  const std::string tooLong(limit - dir.size() - 1, 'g');
+  for (const std::string& name : {fits, tooLong}) {
+    int file = ::openat(fd, name.c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(file, 0);
+    ::close(file);
+  }
+  ::close(fd);
+  std::vector<Text> found = WalkTree(tree);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(Bytes(found[0]).size(), limit - 1);
+  std::error_code ignored;
+  fs::remove_all(tree.Root() / "top", ignored);
 }
 
 TEST(PosixDelete, RemovesAFileOrALinkButNeverALinksTargetNorADirectory) {
