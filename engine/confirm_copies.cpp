@@ -235,8 +235,12 @@ std::vector<CopyClasses> ConfirmCopySets(const std::vector<CopySet>& sets, Finge
     if (sorted.back().interrupted) return interrupted();
   }
 
-  // One file of each class is fingerprinted; a class whose file no longer
-  // reads as it was compared loses that file and tries its next one.
+  // One file of each class is fingerprinted, read beside the next one, which
+  // must still hold the same bytes: a file rewritten in place since the
+  // comparison keeps its size and identity, and its new bytes' texts must not
+  // be shown for its copies. A class whose file no longer reads as it was
+  // compared, or no longer agrees with its witness, loses that file and tries
+  // its next two; a class left with one file is no class.
   struct Pending {
     std::size_t set, cls;
   };
@@ -249,8 +253,10 @@ std::vector<CopyClasses> ConfirmCopySets(const std::vector<CopySet>& sets, Finge
     std::vector<LaneFile> files;
     files.reserve(round.size());
     for (const Pending& p : round) {
-      const std::size_t head = sorted[p.set].classes[p.cls].front();
-      files.push_back({sets[p.set].paths[head], sets[p.set].size, sorted[p.set].identities[head]});
+      const std::vector<std::size_t>& members = sorted[p.set].classes[p.cls];
+      const std::size_t head = members[0], witness = members[1];
+      files.push_back({sets[p.set].paths[head], sets[p.set].size, sorted[p.set].identities[head],
+                       sets[p.set].paths[witness], sorted[p.set].identities[witness]});
     }
     std::vector<FileFingerprints> got = FingerprintFilesTogether(files, kinds, keepGoing);
     std::vector<Pending> again;

@@ -1,5 +1,5 @@
 // Fingerprints of many files at once. Each lane holds one file and one chunk
-// of its bytes; MD5 advances every busy lane by as many whole blocks as the
+// of its bytes (and the same chunk of its witness, compared at once); MD5 advances every busy lane by as many whole blocks as the
 // emptiest of them holds, then lanes that ran dry read on, and a lane whose
 // file ended takes the next file. Files go longest first, so the long ones do
 // not run on alone at the end while the other lanes stand idle.
@@ -34,6 +34,8 @@ struct Lane {
   std::unique_ptr<Digest> sha1;
   std::uint32_t crc = 0;
   std::unique_ptr<std::uint8_t[]> buffer;  // kLaneChunk + one block of carry
+  FileReader witness;                      // open when the file has one
+  std::unique_ptr<std::uint8_t[]> witnessBuffer;  // kLaneChunk
 };
 
 class LaneHasher {
@@ -110,9 +112,18 @@ class LaneHasher {
     lane.sha1 = kinds_.sha1 ? std::make_unique<Digest>(DigestKind::Sha1) : nullptr;
     lane.crc = static_cast<std::uint32_t>(crc32(0L, Z_NULL, 0));
     if (!lane.buffer) lane.buffer.reset(new std::uint8_t[kLaneChunk + kBlock]);
-    if (!lane.reader.Open(*file.path) || lane.reader.Size() != file.size ||
-        (file.identity.known && !(lane.reader.Identity() == file.identity)) || (lane.sha1 && !lane.sha1->Ok()))
+    auto opensAsCompared = [&](FileReader& reader, const Text& path, const FileIdentity& identity) {
+      return reader.Open(path) && reader.Size() == file.size &&
+             (!identity.known || reader.Identity() == identity);
+    };
+    if (!opensAsCompared(lane.reader, *file.path, file.identity) || (lane.sha1 && !lane.sha1->Ok())) {
       Fail(lane);
+      return;
+    }
+    if (file.witness) {
+      if (!lane.witnessBuffer) lane.witnessBuffer.reset(new std::uint8_t[kLaneChunk]);
+      if (!opensAsCompared(lane.witness, *file.witness, file.witnessIdentity)) Fail(lane);
+    }
   }
 
   // Moves the bytes short of a block to the front and reads a chunk after them.
@@ -124,6 +135,10 @@ class LaneHasher {
     const std::int64_t got = lane.reader.Read(into, kLaneChunk);
     if (got < 0) return false;
     const auto n = static_cast<std::size_t>(got);
+    if (files_[lane.file].witness &&
+        (lane.witness.Read(lane.witnessBuffer.get(), kLaneChunk) != got ||
+         std::memcmp(lane.witnessBuffer.get(), into, n) != 0))
+      return false;  // one of the two changed since they were compared
     lane.filled = carry + n;
     lane.total += got;
     if (n < kLaneChunk) lane.ended = true;
@@ -166,6 +181,7 @@ class LaneHasher {
   void Release(Lane& lane) {
     lane.busy = false;
     lane.reader.Close();
+    lane.witness.Close();
     lane.sha1.reset();
   }
 

@@ -13,17 +13,22 @@
 namespace vantrel {
 
 // A file to fingerprint, as it was when its bytes were compared: it must still
-// be that file (when its identity is known) and of that size.
+// be that file (when its identity is known) and of that size. A witness, when
+// given, is a copy it was found equal to: it is read alongside and every byte
+// must still agree, so the texts are never those of bytes that changed since.
 struct LaneFile {
   const Text* path = nullptr;
   std::int64_t size = 0;
   FileIdentity identity;
+  const Text* witness = nullptr;
+  FileIdentity witnessIdentity;
 };
 
-// Reads each file once and returns its fingerprints, in order: Done, or
-// Unreadable when it no longer opens as the same file of the same size, or a
-// read fails or ends anywhere but at that size. keepGoing is asked between
-// chunks; when it says stop, every result is Interrupted.
+// Reads each file (and its witness) once and returns its fingerprints, in
+// order: Done, or Unreadable when it or its witness no longer opens as the
+// same file of the same size, a read fails or ends anywhere but at that size,
+// or the two differ. keepGoing is asked between chunks; when it says stop,
+// every result is Interrupted.
 std::vector<FileFingerprints> FingerprintFilesTogether(const std::vector<LaneFile>& files, FingerprintKinds kinds,
                                                        const ContinueCheck& keepGoing = {});
 

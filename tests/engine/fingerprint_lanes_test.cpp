@@ -1,11 +1,13 @@
 // Fingerprints of many files at once: the texts of every file, whatever its
 // length and whichever MD5 kernel runs, are those of its own reading; a file
-// that changed since it was compared gives none; a stop gives none at all;
-// and a class whose first file changed takes its texts from the next.
+// that changed since it was compared gives none, even rewritten in place; a
+// stop gives none at all; and a class whose first file changed takes its
+// texts from the next.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,13 @@ std::string Pattern(std::size_t size, unsigned seed) {
     c = static_cast<char>(x >> 24);
   }
   return s;
+}
+
+// Overwrites the file's bytes where it stands: same file, same size.
+void RewriteInPlace(const Text& path, const std::string& bytes) {
+  std::fstream f(FsPath(path), std::ios::in | std::ios::out | std::ios::binary);
+  ASSERT_TRUE(f.is_open());
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 class FingerprintLanes : public ::testing::TestWithParam<std::size_t> {
@@ -55,7 +64,7 @@ TEST_P(FingerprintLanes, EveryFileGetsTheTextsOfItsOwnReading) {
   for (FingerprintKinds kinds : {FingerprintKinds{false, false}, FingerprintKinds{true, true}}) {
     std::vector<LaneFile> files;
     for (std::size_t i = 0; i < paths.size(); ++i)
-      files.push_back({&paths[i], static_cast<std::int64_t>(sizes[i]), FileIdentityOf(paths[i])});
+      files.push_back({&paths[i], static_cast<std::int64_t>(sizes[i]), FileIdentityOf(paths[i]), nullptr, {}});
     std::vector<FileFingerprints> got = FingerprintFilesTogether(files, kinds);
     ASSERT_EQ(got.size(), files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -80,7 +89,7 @@ TEST(FingerprintLanesChecks, AFileThatChangedSinceItWasComparedGivesNoTexts) {
   std::vector<Text> paths = {path("same"), path("grown"), path("shrunk"), path("replaced"), path("gone"),
                              path("other")};
   std::vector<LaneFile> files;
-  for (const Text& p : paths) files.push_back({&p, 100000, FileIdentityOf(p)});
+  for (const Text& p : paths) files.push_back({&p, 100000, FileIdentityOf(p), nullptr, {}});
   // After the comparison: one grows, one shrinks, one is a new file of the
   // same size under the old name, one is removed, and one is named in place
   // of another file it was never compared as.
@@ -103,7 +112,7 @@ TEST(FingerprintLanesChecks, AFileThatChangedSinceItWasComparedGivesNoTexts) {
 TEST(FingerprintLanesChecks, AStopLeavesEveryFileInterrupted) {
   TempTree tree({{"a", Pattern(300000, 1)}, {"b", Pattern(10, 2)}});
   std::vector<Text> paths = {tree.PathOf("a"), tree.PathOf("b")};
-  std::vector<LaneFile> files = {{&paths[0], 300000, {}}, {&paths[1], 10, {}}};
+  std::vector<LaneFile> files = {{&paths[0], 300000, {}, nullptr, {}}, {&paths[1], 10, {}, nullptr, {}}};
   int checks = 0;
   std::vector<FileFingerprints> got = FingerprintFilesTogether(files, {}, [&] { return ++checks < 3; });
   ASSERT_EQ(got.size(), 2u);
@@ -141,6 +150,69 @@ TEST(FingerprintLanesChecks, AClassWhoseFirstFileChangesAfterTheComparisonTakesT
   EXPECT_EQ(Bytes(c.fingerprints[0].md5), Bytes(own.md5));
   EXPECT_EQ(Bytes(c.fingerprints[0].sha1), Bytes(own.sha1));
   EXPECT_EQ(Bytes(c.fingerprints[0].crc32), Bytes(own.crc32));
+}
+
+TEST(FingerprintLanesChecks, AFileOrItsWitnessRewrittenInPlaceGivesNoTexts) {
+  const std::string bytes = Pattern(50000, 6);
+  TempTree tree({{"a", bytes}, {"b", bytes}, {"c", bytes}, {"d", bytes}, {"e", bytes}, {"f", bytes}});
+  std::vector<Text> paths;
+  for (const char* name : {"a", "b", "c", "d", "e", "f"}) paths.push_back(tree.PathOf(name));
+  auto file = [&](std::size_t i, std::size_t witness) {
+    return LaneFile{&paths[i], 50000, FileIdentityOf(paths[i]), &paths[witness], FileIdentityOf(paths[witness])};
+  };
+  // a with witness b, c (rewritten) with witness d, e with witness f (rewritten, at its end).
+  std::vector<LaneFile> files = {file(0, 1), file(2, 3), file(4, 5)};
+  RewriteInPlace(paths[2], Pattern(50000, 7));
+  std::string last = bytes;
+  last.back() = static_cast<char>(~last.back());
+  RewriteInPlace(paths[5], last);
+  std::vector<FileFingerprints> got = FingerprintFilesTogether(files, {});
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[0].outcome, FileFingerprints::Outcome::Done);
+  EXPECT_EQ(Bytes(got[0].md5), Bytes(FingerprintFile(paths[0], false, false).md5));
+  EXPECT_EQ(got[1].outcome, FileFingerprints::Outcome::Unreadable);
+  EXPECT_EQ(got[2].outcome, FileFingerprints::Outcome::Unreadable);
+}
+
+TEST(FingerprintLanesChecks, AFileRewrittenInPlaceAfterTheComparisonNeverLendsItsTextsToItsCopies) {
+  // Same size, same file: only its bytes tell. The first file of the class is
+  // rewritten once comparing is over (the checks after the openings and the
+  // one chunk of each file come from the fingerprinting).
+  const std::string bytes = Pattern(4000, 8);
+  struct Case {
+    std::vector<std::string> names;
+    std::vector<int> classOf;
+  } cases[] = {
+      {{"a", "b", "c"}, {-1, 0, 0}},  // b and c remain copies, with their own texts
+      {{"a", "b"}, {-1, -1}},         // a pair that no longer agrees is no class
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.names.size()) + " files");
+    TempTree tree;
+    std::vector<Text> paths;
+    for (const std::string& n : c.names) {
+      tree.Add({n, bytes});
+      paths.push_back(tree.PathOf(n));
+    }
+    std::vector<const Text*> pointers;
+    for (const Text& p : paths) pointers.push_back(&p);
+    const int comparing = 2 * static_cast<int>(paths.size());
+    int checks = 0;
+    CopyClasses got = ConfirmCopies(pointers, 4000, {true, true}, [&] {
+      if (++checks == comparing + 1) RewriteInPlace(paths[0], Pattern(4000, 9));
+      return true;
+    });
+    ASSERT_GT(checks, comparing);
+    EXPECT_EQ(got.classOf, c.classOf);
+    if (got.fingerprints.size() == 1) {
+      FileFingerprints own = FingerprintFile(paths[1], true, true);
+      EXPECT_EQ(Bytes(got.fingerprints[0].md5), Bytes(own.md5));
+      EXPECT_EQ(Bytes(got.fingerprints[0].sha1), Bytes(own.sha1));
+      EXPECT_EQ(Bytes(got.fingerprints[0].crc32), Bytes(own.crc32));
+    } else {
+      EXPECT_TRUE(got.fingerprints.empty());
+    }
+  }
 }
 
 }  // namespace
