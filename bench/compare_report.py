@@ -114,7 +114,9 @@ def main():
 
     peers = [t for t in a.tools if not t.startswith("vantrel")]
     lines = []
-    small_ones = [s for s in a.scales if s.endswith("-small")]
+    # A corpus runs at a tenth when its folder is its name with "-small"
+    # ("many-small" itself is a full-size name).
+    small_ones = [s for k, s in zip(a.corpora, a.scales) if s == k + "-small"]
     scale = ("full size" if not small_ones else
              "every corpus at a tenth (`--small`)" if a.small else
              "full size except " + ", ".join(small_ones) + " (a tenth)")
@@ -122,7 +124,7 @@ def main():
               f"Made by `bench/compare` on {datetime.date.today().isoformat()}, {scale}, seed {a.seed}.",
               f"CPU: {cpu_model()}, {os.cpu_count()} logical cores; kernel {platform.release()}.",
               f"Load average (1, 5, 15 min) before the runs: {a.load_before}; after: {a.load_after} "
-              "(other jobs shared the machine).", "",
+              "(the runs' own load included).", "",
               "Wall times are hyperfine medians in seconds: warm = one warm-up run, then 5; "
               "cold = page cache dropped before each of 3 runs. Peak memory is the maximum "
               "resident set size of one more run (`/usr/bin/time`). A ratio is Vantrel's median "

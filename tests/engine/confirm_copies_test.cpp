@@ -235,5 +235,42 @@ TEST(ConfirmCopiesSearch, APauseHoldsEveryReadingThreadAndResumeFinishes) {
   EXPECT_EQ(window.rows.size(), 24u);
 }
 
+TEST(ConfirmCopiesSearch, APauseHoldsEveryProbingThreadAndResumeFinishes) {
+  // Enough files for every probing thread to take blocks of them; each probe
+  // is slowed so that a thread that ignored the pause would be seen going on.
+  TempTree tree;
+  for (int i = 0; i < 3000; ++i) tree.Add({"d/f" + std::to_string(i), std::string(1 + i % 1000, 'x')});
+  RecordingWindow window;
+  SearchControl control(window, SearchFlavour::Windows);
+  std::atomic<int> probes{0};
+  std::mutex mutex;
+  std::set<std::thread::id> threads;
+  PassIo io = PassIo::Platform();
+  io.probe = [&](const Text& path) {
+    {
+      std::lock_guard lock(mutex);
+      threads.insert(std::this_thread::get_id());
+    }
+    if (++probes == 1500) control.CurrentRun()->gate.AddPause();
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+    return ProbeFileWithFirstBlock(path);
+  };
+  control.SetPassIo(io);
+  ASSERT_EQ(control.Start({tree.PathOf("d")}, {}), SearchControl::StartResult::Started);
+  ASSERT_TRUE(control.CurrentRun()->gate.WaitUntilHalted(60000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const int held = probes.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  EXPECT_EQ(probes.load(), held);
+  {
+    std::lock_guard lock(mutex);
+    EXPECT_GT(threads.size(), 2u);  // more than the worker and one helper probe
+  }
+  EXPECT_TRUE(control.Resume());
+  ASSERT_TRUE(window.PumpUntil([&] { return window.stateChanges > 0; }));
+  EXPECT_EQ(probes.load(), 3000);
+  EXPECT_EQ(window.rows.size(), 3000u);  // 1000 sizes, three files of each
+}
+
 }  // namespace
 }  // namespace vantrel
