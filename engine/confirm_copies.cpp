@@ -1,8 +1,8 @@
 // Confirming copies: the files of a set are compared chunk by chunk at equal
 // offsets, and a class that splits goes on as its parts. Nothing is hashed
 // while comparing: once every set of a batch is sorted, one file of each class
-// is read again for the fingerprints, many classes at once, while its pages
-// are still in the cache.
+// is read again for the fingerprints, beside a copy that must still agree,
+// many classes at once, while their pages are still in the cache.
 
 #include "engine/confirm_copies.hpp"
 

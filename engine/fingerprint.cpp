@@ -119,16 +119,16 @@ Text FileCrc32Text(const Text& path) {
   return crc.ok ? Crc32Text(crc.value) : Text();
 }
 
-FingerprintStream::FingerprintStream(bool withSha1, bool withCrc32)
-    : md5_(DigestKind::Md5),
+FingerprintStream::FingerprintStream(bool withSha1, bool withCrc32, bool withMd5)
+    : md5_(withMd5 ? std::make_unique<Digest>(DigestKind::Md5) : nullptr),
       sha1_(withSha1 ? std::make_unique<Digest>(DigestKind::Sha1) : nullptr),
       withCrc32_(withCrc32),
       crc_(static_cast<std::uint32_t>(crc32(0L, Z_NULL, 0))) {}
 
-bool FingerprintStream::Ok() const { return md5_.Ok() && (!sha1_ || sha1_->Ok()); }
+bool FingerprintStream::Ok() const { return (!md5_ || md5_->Ok()) && (!sha1_ || sha1_->Ok()); }
 
 void FingerprintStream::Update(const std::uint8_t* data, std::size_t size) {
-  md5_.Update(data, size);
+  if (md5_) md5_->Update(data, size);
   if (sha1_) sha1_->Update(data, size);
   if (withCrc32_) {
     // zlib takes 32-bit lengths; the pass's chunks are far below that.
@@ -137,10 +137,10 @@ void FingerprintStream::Update(const std::uint8_t* data, std::size_t size) {
 }
 
 bool FingerprintStream::Finish(FileFingerprints& result) {
-  result.md5 = DigestText(md5_);
+  if (md5_) result.md5 = DigestText(*md5_);
   if (sha1_) result.sha1 = DigestText(*sha1_);
   if (withCrc32_) result.crc32 = Crc32Text(crc_);
-  return !result.md5.empty() && (!sha1_ || !result.sha1.empty());
+  return (!md5_ || !result.md5.empty()) && (!sha1_ || !result.sha1.empty());
 }
 
 FileFingerprints FingerprintFile(const Text& path, bool withSha1, bool withCrc32,

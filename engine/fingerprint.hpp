@@ -56,10 +56,11 @@ FileFingerprints FingerprintFile(const Text& path, bool withSha1, bool withCrc32
                                  const ContinueCheck& keepGoing = {});
 
 // The enabled fingerprints of a stream of bytes, as FingerprintFile gives them
-// for a file of those bytes.
+// for a file of those bytes. Without MD5 (the MD5 lanes compute it), Finish
+// leaves result's md5 alone.
 class FingerprintStream {
  public:
-  FingerprintStream(bool withSha1, bool withCrc32);
+  FingerprintStream(bool withSha1, bool withCrc32, bool withMd5 = true);
   // Tells whether every enabled digest could be set up.
   bool Ok() const;
   // Adds bytes to every enabled fingerprint.
@@ -68,7 +69,7 @@ class FingerprintStream {
   bool Finish(FileFingerprints& result);
 
  private:
-  Digest md5_;
+  std::unique_ptr<Digest> md5_;
   std::unique_ptr<Digest> sha1_;
   bool withCrc32_;
   std::uint32_t crc_;

@@ -6,15 +6,12 @@
 
 #include "engine/fingerprint_lanes.hpp"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
 #include <numeric>
 
-#include "engine/digest.hpp"
 #include "engine/md5_lanes.hpp"
 
 namespace vantrel {
@@ -31,8 +28,7 @@ struct Lane {
   bool ended = false;      // the last read came short: no more bytes
   std::size_t at = 0, filled = 0;
   Md5State md5{};
-  std::unique_ptr<Digest> sha1;
-  std::uint32_t crc = 0;
+  std::unique_ptr<FingerprintStream> others;  // SHA-1 and CRC-32, when asked for
   std::unique_ptr<std::uint8_t[]> buffer;  // kLaneChunk + one block of carry
   FileReader witness;                      // open when the file has one
   std::unique_ptr<std::uint8_t[]> witnessBuffer;  // kLaneChunk
@@ -109,14 +105,15 @@ class LaneHasher {
     lane.ended = false;
     lane.at = lane.filled = 0;
     Md5Start(lane.md5);
-    lane.sha1 = kinds_.sha1 ? std::make_unique<Digest>(DigestKind::Sha1) : nullptr;
-    lane.crc = static_cast<std::uint32_t>(crc32(0L, Z_NULL, 0));
+    lane.others = kinds_.sha1 || kinds_.crc32
+                      ? std::make_unique<FingerprintStream>(kinds_.sha1, kinds_.crc32, /*withMd5=*/false)
+                      : nullptr;
     if (!lane.buffer) lane.buffer.reset(new std::uint8_t[kLaneChunk + kBlock]);
     auto opensAsCompared = [&](FileReader& reader, const Text& path, const FileIdentity& identity) {
       return reader.Open(path) && reader.Size() == file.size &&
              (!identity.known || reader.Identity() == identity);
     };
-    if (!opensAsCompared(lane.reader, *file.path, file.identity) || (lane.sha1 && !lane.sha1->Ok())) {
+    if (!opensAsCompared(lane.reader, *file.path, file.identity) || (lane.others && !lane.others->Ok())) {
       Fail(lane);
       return;
     }
@@ -143,8 +140,7 @@ class LaneHasher {
     lane.total += got;
     if (n < kLaneChunk) lane.ended = true;
     if (lane.total > lane.size) return false;  // it grew while being read
-    if (lane.sha1) lane.sha1->Update(into, n);
-    if (kinds_.crc32) lane.crc = static_cast<std::uint32_t>(crc32(lane.crc, into, static_cast<uInt>(n)));
+    if (lane.others) lane.others->Update(into, n);
     return true;
   }
 
@@ -157,17 +153,11 @@ class LaneHasher {
     std::uint8_t digest[16];
     Md5End(lane.md5, lane.buffer.get() + lane.at, lane.filled - lane.at, static_cast<std::uint64_t>(lane.size),
            digest);
-    f.md5 = HexDigestText(digest, sizeof digest);
-    if (lane.sha1) {
-      std::array<std::uint8_t, 20> bytes{};
-      const std::size_t n = lane.sha1->Finish(bytes);
-      if (n == 0) {
-        Fail(lane);
-        return;
-      }
-      f.sha1 = HexDigestText(bytes.data(), n);
+    if (lane.others && !lane.others->Finish(f)) {
+      Fail(lane);
+      return;
     }
-    if (kinds_.crc32) f.crc32 = Crc32Text(lane.crc);
+    f.md5 = HexDigestText(digest, sizeof digest);
     f.size = lane.size;
     f.outcome = FileFingerprints::Outcome::Done;
     Release(lane);
@@ -182,7 +172,7 @@ class LaneHasher {
     lane.busy = false;
     lane.reader.Close();
     lane.witness.Close();
-    lane.sha1.reset();
+    lane.others.reset();
   }
 
   const std::vector<LaneFile>& files_;

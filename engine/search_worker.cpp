@@ -123,13 +123,13 @@ struct PassEntry {
   }
 };
 
-const Text& PathOfEntry(const SizeEntry& e) { return e.path; }
-const Text& PathOfEntry(const PassEntry& e) { return *e.path; }
-FileIdentity IdentityOfEntry(const SizeEntry& e) { return e.identity; }
-FileIdentity IdentityOfEntry(const PassEntry& e) { return e.Identity(); }
+// The probe's hash as a 32-bit key that is never 0 (0 stands for none).
+std::uint32_t FirstBlockKey(std::uint64_t hash) {
+  return static_cast<std::uint32_t>(hash ^ (hash >> 32)) | 1u;
+}
 
-template <typename Entry>
-void KeepEqualSizesOf(std::vector<Entry>& sorted, const std::function<void(std::size_t)>& each) {
+// As SelectEqualSizes, in place: the kept entries move to the front.
+void KeepEqualSizes(std::vector<PassEntry>& sorted, const std::function<void(std::size_t)>& each) {
   std::size_t out = 0;
   const std::size_t n = sorted.size();
   for (std::size_t i = 0; i < n;) {
@@ -145,8 +145,8 @@ void KeepEqualSizesOf(std::vector<Entry>& sorted, const std::function<void(std::
   sorted.resize(out);
 }
 
-template <typename Entry>
-bool KeepDistinctFilesOf(std::vector<Entry>& entries, const std::function<bool()>& keepGoing) {
+// As DistinctFiles, in place; false when keepGoing said stop.
+bool KeepDistinctFiles(std::vector<PassEntry>& entries, const std::function<bool()>& keepGoing) {
   // An open-addressed table of positions: no allocation per file.
   std::size_t capacity = 16;
   while (capacity < entries.size() * 2) capacity *= 2;
@@ -157,16 +157,16 @@ bool KeepDistinctFilesOf(std::vector<Entry>& entries, const std::function<bool()
   std::size_t out = 0;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     if (keepGoing && (i & 1023) == 0 && !keepGoing()) return false;
-    const FileIdentity id = IdentityOfEntry(entries[i]);
+    const FileIdentity id = entries[i].Identity();
     bool first;
     if (id.known) {
       std::size_t slot = hash(id) & (capacity - 1);
-      while (table[slot] != kEmpty && !(IdentityOfEntry(entries[table[slot]]) == id))
+      while (table[slot] != kEmpty && !(entries[table[slot]].Identity() == id))
         slot = (slot + 1) & (capacity - 1);
       first = table[slot] == kEmpty;
       if (first) table[slot] = static_cast<std::uint32_t>(out);
     } else {
-      first = seenPaths.insert(PathOfEntry(entries[i])).second;
+      first = seenPaths.insert(*entries[i].path).second;
     }
     if (!first) continue;
     if (out != i) entries[out] = std::move(entries[i]);
@@ -177,14 +177,6 @@ bool KeepDistinctFilesOf(std::vector<Entry>& entries, const std::function<bool()
 }
 
 }  // namespace
-
-void KeepEqualSizes(std::vector<SizeEntry>& sorted, const std::function<void(std::size_t)>& each) {
-  KeepEqualSizesOf(sorted, each);
-}
-
-bool KeepDistinctFiles(std::vector<SizeEntry>& entries, const std::function<bool()>& keepGoing) {
-  return KeepDistinctFilesOf(entries, keepGoing);
-}
 
 std::vector<SizeEntry> DistinctFiles(const std::vector<SizeEntry>& entries,
                                      const std::function<bool()>& keepGoing) {
@@ -576,7 +568,7 @@ bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std:
   }
   batchStart.push_back(tasks.size());
 
-  // The bar moves over the sets in their members, as far as they are all read.
+  // The bar moves over the sets in their order, as far as they are all read.
   std::size_t nextRun = 0;
   auto advance = [&] {
     while (nextRun < runs.size() && remaining[nextRun].load(std::memory_order_acquire) == 0) {
@@ -710,11 +702,11 @@ bool DetectDuplicates(SearchRun& r, const std::function<bool()>& keepGoing, Resu
 
   // Readable files with their sizes; the first half of the bar counts them
   // against every candidate, readable or not. One opening of each file tells
-  // readability, size and identity. The paths move: the list is emptied here.
-  // Both threads probe, a block of candidates at a time.
-  // Each probe goes straight into its entry; unreadable entries are then
-  // squeezed out. The paths stay where they are, in the candidate list, until
-  // the rows take them; the list's spare room from the walk goes first.
+  // readability, size and identity. The worker and its probing helpers take
+  // a block of candidates at a time; each probe goes straight into its entry,
+  // and unreadable entries are then squeezed out. The paths stay where they
+  // are, in the candidate list, until the rows take them; the list's spare
+  // room from the walk goes first.
   candidates.shrink_to_fit();
   std::vector<PassEntry> sizeList(candidates.size());
   std::vector<std::uint8_t> readable(candidates.size(), 0);
@@ -729,10 +721,7 @@ bool DetectDuplicates(SearchRun& r, const std::function<bool()>& keepGoing, Resu
       PassEntry& e = sizeList[i];
       e.size = probe.size;
       e.SetIdentity(probe.identity);
-      if (probe.firstBlockHash) {
-        const std::uint64_t key = SizeEntry::FirstBlockKey(probe.firstBlockHash);
-        e.firstBlockHash = static_cast<std::uint32_t>(key ^ (key >> 32)) | 1u;
-      }
+      if (probe.firstBlockHash) e.firstBlockHash = FirstBlockKey(*probe.firstBlockHash);
     }
     return true;
   };
@@ -754,9 +743,9 @@ bool DetectDuplicates(SearchRun& r, const std::function<bool()>& keepGoing, Resu
     return a.size != b.size ? a.size > b.size : std::less<const Text*>()(a.path, b.path);
   });
   std::int64_t firstCounter = 0;
-  KeepEqualSizesOf(sizeList, [&](std::size_t) { progress.Offer(ProgressValue(++firstCounter, firstDivisor)); });
+  KeepEqualSizes(sizeList, [&](std::size_t) { progress.Offer(ProgressValue(++firstCounter, firstDivisor)); });
   if (!keepGoing()) return false;
-  if (!KeepDistinctFilesOf(sizeList, keepGoing)) return false;
+  if (!KeepDistinctFiles(sizeList, keepGoing)) return false;
 
   // Size limits, strict at both ends; an upper limit of 0 means none at all.
   // The sizes are those of the probe: a file that changes from here on is

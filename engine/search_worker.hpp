@@ -19,21 +19,15 @@
 
 namespace vantrel {
 
-// A readable candidate and its size. One is held for every candidate at once,
-// so it is kept small: the first block's hash is a plain number, 0 for none.
+// A readable candidate and its size.
 struct SizeEntry {
   SizeEntry() = default;
   SizeEntry(Text p, std::int64_t s, FileIdentity id, std::optional<std::uint64_t> firstBlock = std::nullopt)
-      : path(std::move(p)), size(s), identity(id), firstBlockHash(FirstBlockKey(firstBlock)) {}
-  // The probe's hash as a key that is never 0 (two hashes may share a key:
-  // keys only sort files into buckets whose bytes are then compared).
-  static std::uint64_t FirstBlockKey(std::optional<std::uint64_t> hash) {
-    return !hash ? 0 : *hash == 0 ? 1 : *hash;
-  }
+      : path(std::move(p)), size(s), identity(id), firstBlockHash(firstBlock) {}
   Text path;
   std::int64_t size = 0;
   FileIdentity identity;
-  std::uint64_t firstBlockHash = 0;  // as the probe gave it, 0 when it did not
+  std::optional<std::uint64_t> firstBlockHash;  // as the probe gave it
 };
 
 using SizeList = std::vector<SizeEntry>;
@@ -150,16 +144,10 @@ int ProgressValue(std::int64_t counter, float divisor);
 std::vector<SizeEntry> SelectEqualSizes(const std::vector<SizeEntry>& sorted,
                                         const std::function<void(std::size_t)>& each = {});
 
-// As SelectEqualSizes, in place: the kept entries move to the front.
-void KeepEqualSizes(std::vector<SizeEntry>& sorted, const std::function<void(std::size_t)>& each = {});
-
 // Keeps the first path of each physical file (by identity, or by text when the
 // identity is not known).
 std::vector<SizeEntry> DistinctFiles(const std::vector<SizeEntry>& entries,
                                      const std::function<bool()>& keepGoing = {});
-
-// As DistinctFiles, in place; false when keepGoing said stop.
-bool KeepDistinctFiles(std::vector<SizeEntry>& entries, const std::function<bool()>& keepGoing = {});
 
 // Sorts the fingerprinted files and builds the result rows: groups of two or
 // more files whose size and every fingerprint agree, by descending MD5 text,

@@ -20,6 +20,7 @@ namespace vantrel {
 namespace {
 
 using testing::Bytes;
+using testing::PatternBytes;
 using testing::RecordingWindow;
 using testing::TempTree;
 using testing::TreeEntry;
@@ -42,16 +43,6 @@ const std::string kCollisionB = FromHex(
     "55ad340609f4b30283e4888325f1415a085125e8f7cdc99fd91dbd7280373c5b"
     "d8823e3156348f5bae6dacd436c919c6dd53e23487da03fd02396306d248cda0"
     "e99f33420f577ee8ce54b67080280d1ec69821bcb6a8839396f965ab6ff72a70");
-
-std::string Pattern(std::size_t size, unsigned seed) {
-  std::string s(size, '\0');
-  std::uint32_t x = seed * 2654435761u + 1;
-  for (char& c : s) {
-    x = x * 1664525u + 1013904223u;
-    c = static_cast<char>(x >> 24);
-  }
-  return s;
-}
 
 std::string Flipped(std::string s, std::size_t at) {
   s[at] = static_cast<char>(~s[at]);
@@ -91,11 +82,11 @@ std::vector<std::string> Classes(const TempTree& tree, const std::vector<std::st
 
 TEST(ConfirmCopies, FilesShareAClassOnlyWhenEveryByteAgrees) {
   const std::size_t big = 700 * 1024;  // several chunks
-  const std::string x = Pattern(big, 1);
-  const std::string start = Pattern(300 * 1024, 2);  // a long common start, then three ways
-  const std::string p = start + Pattern(big - start.size(), 3);
-  const std::string q = start + Pattern(big - start.size(), 4);
-  const std::string lone = start + Pattern(big - start.size(), 5);
+  const std::string x = PatternBytes(big, 1);
+  const std::string start = PatternBytes(300 * 1024, 2);  // a long common start, then three ways
+  const std::string p = start + PatternBytes(big - start.size(), 3);
+  const std::string q = start + PatternBytes(big - start.size(), 4);
+  const std::string lone = start + PatternBytes(big - start.size(), 5);
   struct Case {
     const char* what;
     std::vector<TreeEntry> files;
@@ -115,7 +106,7 @@ TEST(ConfirmCopies, FilesShareAClassOnlyWhenEveryByteAgrees) {
        128, {"a1", "b1", "a1", "b1"}},
       {"empty files", {{"e1", ""}, {"e2", ""}}, 0, {"e1", "e1"}},
       {"a missing file and one no longer of the set's size",
-       {{"a", Pattern(5000, 6)}, {"grown", Pattern(6000, 6)}, {"b", Pattern(5000, 6)}},
+       {{"a", PatternBytes(5000, 6)}, {"grown", PatternBytes(6000, 6)}, {"b", PatternBytes(5000, 6)}},
        5000,
        {"a", "-", "a"}},
   };
@@ -148,7 +139,7 @@ TEST(ConfirmCopies, LargerSetsThanStayOpenAreSortedByReopeningEachFile) {
   std::vector<std::string> names, expected;
   for (int i = 0; i < 70; ++i) {
     std::string name = "f" + std::to_string(i);
-    tree.Add({name, Pattern(300 * 1024, static_cast<unsigned>(i % 30))});
+    tree.Add({name, PatternBytes(300 * 1024, static_cast<unsigned>(i % 30))});
     names.push_back(name);
     expected.push_back("f" + std::to_string(i % 30));
   }
@@ -157,7 +148,7 @@ TEST(ConfirmCopies, LargerSetsThanStayOpenAreSortedByReopeningEachFile) {
 }
 
 TEST(ConfirmCopies, StopsWhenAskedBetweenChunks) {
-  TempTree tree({{"a", Pattern(600 * 1024, 1)}, {"b", Pattern(600 * 1024, 1)}});
+  TempTree tree({{"a", PatternBytes(600 * 1024, 1)}, {"b", PatternBytes(600 * 1024, 1)}});
   std::vector<Text> paths = {tree.PathOf("a"), tree.PathOf("b")};
   std::vector<const Text*> pointers = {&paths[0], &paths[1]};
   int checks = 0;
@@ -188,7 +179,7 @@ TEST(ConfirmCopiesSearch, APauseHoldsEveryReadingThreadAndResumeFinishes) {
   TempTree tree;
   std::vector<Text> dirs;
   for (int i = 0; i < 12; ++i) {
-    std::string contents = Pattern(3 * 256 * 1024 + static_cast<std::size_t>(i), static_cast<unsigned>(i));
+    std::string contents = PatternBytes(3 * 256 * 1024 + static_cast<std::size_t>(i), static_cast<unsigned>(i));
     tree.Add({"d" + std::to_string(i) + "/x", contents});
     tree.Add({"d" + std::to_string(i) + "/y", contents});
     dirs.push_back(tree.PathOf("d" + std::to_string(i)));

@@ -20,18 +20,9 @@ namespace vantrel {
 namespace {
 
 using testing::Bytes;
+using testing::PatternBytes;
 using testing::FsPath;
 using testing::TempTree;
-
-std::string Pattern(std::size_t size, unsigned seed) {
-  std::string s(size, '\0');
-  std::uint32_t x = seed * 2654435761u + 7;
-  for (char& c : s) {
-    x = x * 1664525u + 1013904223u;
-    c = static_cast<char>(x >> 24);
-  }
-  return s;
-}
 
 // Overwrites the file's bytes where it stands: same file, same size.
 void RewriteInPlace(const Text& path, const std::string& bytes) {
@@ -58,7 +49,7 @@ TEST_P(FingerprintLanes, EveryFileGetsTheTextsOfItsOwnReading) {
   TempTree tree;
   std::vector<Text> paths;
   for (std::size_t i = 0; i < sizes.size(); ++i) {
-    tree.Add({"f" + std::to_string(i), Pattern(sizes[i], static_cast<unsigned>(i))});
+    tree.Add({"f" + std::to_string(i), PatternBytes(sizes[i], static_cast<unsigned>(i))});
     paths.push_back(tree.PathOf("f" + std::to_string(i)));
   }
   for (FingerprintKinds kinds : {FingerprintKinds{false, false}, FingerprintKinds{true, true}}) {
@@ -82,7 +73,7 @@ TEST_P(FingerprintLanes, EveryFileGetsTheTextsOfItsOwnReading) {
 INSTANTIATE_TEST_SUITE_P(Kernels, FingerprintLanes, ::testing::Values(1, 8, 16));
 
 TEST(FingerprintLanesChecks, AFileThatChangedSinceItWasComparedGivesNoTexts) {
-  const std::string bytes = Pattern(100000, 1);
+  const std::string bytes = PatternBytes(100000, 1);
   TempTree tree({{"same", bytes}, {"grown", bytes}, {"shrunk", bytes}, {"replaced", bytes}, {"gone", bytes},
                  {"other", bytes}});
   auto path = [&](const char* name) { return tree.PathOf(name); };
@@ -110,7 +101,7 @@ TEST(FingerprintLanesChecks, AFileThatChangedSinceItWasComparedGivesNoTexts) {
 }
 
 TEST(FingerprintLanesChecks, AStopLeavesEveryFileInterrupted) {
-  TempTree tree({{"a", Pattern(300000, 1)}, {"b", Pattern(10, 2)}});
+  TempTree tree({{"a", PatternBytes(300000, 1)}, {"b", PatternBytes(10, 2)}});
   std::vector<Text> paths = {tree.PathOf("a"), tree.PathOf("b")};
   std::vector<LaneFile> files = {{&paths[0], 300000, {}, nullptr, {}}, {&paths[1], 10, {}, nullptr, {}}};
   int checks = 0;
@@ -126,8 +117,8 @@ TEST(FingerprintLanesChecks, AClassWhoseFirstFileChangesAfterTheComparisonTakesT
   // The first file is replaced by other bytes once comparing is over (the
   // checks go on while the classes are fingerprinted): it leaves its class,
   // and the two left keep theirs with their own texts.
-  const std::string bytes = Pattern(4000, 3);  // one chunk
-  TempTree tree({{"a", bytes}, {"b", bytes}, {"c", bytes}, {"d", Pattern(4000, 4)}});
+  const std::string bytes = PatternBytes(4000, 3);  // one chunk
+  TempTree tree({{"a", bytes}, {"b", bytes}, {"c", bytes}, {"d", PatternBytes(4000, 4)}});
   std::vector<Text> paths = {tree.PathOf("a"), tree.PathOf("b"), tree.PathOf("c"), tree.PathOf("d")};
   std::vector<const Text*> pointers = {&paths[0], &paths[1], &paths[2], &paths[3]};
   int checks = 0;
@@ -136,7 +127,7 @@ TEST(FingerprintLanesChecks, AClassWhoseFirstFileChangesAfterTheComparisonTakesT
   // comes from the fingerprinting.
   CopyClasses c = ConfirmCopies(pointers, 4000, {true, true}, [&] {
     if (++checks == 9) {
-      tree.Add({"a2", Pattern(4000, 5)});
+      tree.Add({"a2", PatternBytes(4000, 5)});
       std::filesystem::rename(FsPath(tree.PathOf("a2")), FsPath(paths[0]));
       replaced = true;
     }
@@ -153,7 +144,7 @@ TEST(FingerprintLanesChecks, AClassWhoseFirstFileChangesAfterTheComparisonTakesT
 }
 
 TEST(FingerprintLanesChecks, AFileOrItsWitnessRewrittenInPlaceGivesNoTexts) {
-  const std::string bytes = Pattern(50000, 6);
+  const std::string bytes = PatternBytes(50000, 6);
   TempTree tree({{"a", bytes}, {"b", bytes}, {"c", bytes}, {"d", bytes}, {"e", bytes}, {"f", bytes}});
   std::vector<Text> paths;
   for (const char* name : {"a", "b", "c", "d", "e", "f"}) paths.push_back(tree.PathOf(name));
@@ -162,7 +153,7 @@ TEST(FingerprintLanesChecks, AFileOrItsWitnessRewrittenInPlaceGivesNoTexts) {
   };
   // a with witness b, c (rewritten) with witness d, e with witness f (rewritten, at its end).
   std::vector<LaneFile> files = {file(0, 1), file(2, 3), file(4, 5)};
-  RewriteInPlace(paths[2], Pattern(50000, 7));
+  RewriteInPlace(paths[2], PatternBytes(50000, 7));
   std::string last = bytes;
   last.back() = static_cast<char>(~last.back());
   RewriteInPlace(paths[5], last);
@@ -178,7 +169,7 @@ TEST(FingerprintLanesChecks, AFileRewrittenInPlaceAfterTheComparisonNeverLendsIt
   // Same size, same file: only its bytes tell. The first file of the class is
   // rewritten once comparing is over (the checks after the openings and the
   // one chunk of each file come from the fingerprinting).
-  const std::string bytes = Pattern(4000, 8);
+  const std::string bytes = PatternBytes(4000, 8);
   struct Case {
     std::vector<std::string> names;
     std::vector<int> classOf;
@@ -199,7 +190,7 @@ TEST(FingerprintLanesChecks, AFileRewrittenInPlaceAfterTheComparisonNeverLendsIt
     const int comparing = 2 * static_cast<int>(paths.size());
     int checks = 0;
     CopyClasses got = ConfirmCopies(pointers, 4000, {true, true}, [&] {
-      if (++checks == comparing + 1) RewriteInPlace(paths[0], Pattern(4000, 9));
+      if (++checks == comparing + 1) RewriteInPlace(paths[0], PatternBytes(4000, 9));
       return true;
     });
     ASSERT_GT(checks, comparing);

@@ -14,6 +14,16 @@ namespace vantrel::testing {
 
 namespace fs = std::filesystem;
 
+std::string PatternBytes(std::size_t size, unsigned seed) {
+  std::string s(size, '\0');
+  std::uint32_t x = seed * 2654435761u + 1;
+  for (char& c : s) {
+    x = x * 1664525u + 1013904223u;
+    c = static_cast<char>(x >> 24);
+  }
+  return s;
+}
+
 Text T(const std::string& bytes) { return TextFromSystemBytes(bytes); }
 
 std::string Bytes(const Text& text) { return SystemBytesFromText(text); }

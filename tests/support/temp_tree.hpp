@@ -50,6 +50,10 @@ class TempTree {
   std::filesystem::path root_;
 };
 
+// Returns size bytes of a fixed pseudo-random sequence; different seeds give
+// different bytes from the first byte on.
+std::string PatternBytes(std::size_t size, unsigned seed);
+
 // Converts host-independent test literals: the bytes of name as Text on this host.
 Text T(const std::string& bytes);
 
