@@ -30,9 +30,9 @@ PassIo SyntheticIo() {
   io.probe = [](const Text& p) {
     std::size_t i = IndexOf(p);
     // The first block tells the contents apart, as it mostly does on disk.
-    return FileProbe{true, SizeOf(ContentOf(i)), FileIdentity{true, 1, i}, ContentOf(i)};
+    return FileProbe{true, SizeOf(ContentOf(i)), FileIdentity{true, 1, i}};
   };
-  io.prefixHash = [](const Text& p) -> std::optional<std::uint64_t> { return ContentOf(IndexOf(p)); };
+  io.firstBlock = [](const Text& p) -> std::optional<std::uint64_t> { return ContentOf(IndexOf(p)); };
   // The probe's first-block hash is the content, so a set reaches confirm
   // split by content already: its files with the first one's content form the
   // class (the bench's own cost stays small beside the pass's).

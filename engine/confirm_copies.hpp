@@ -38,17 +38,19 @@ struct CopySet {
 // together; keepGoing is asked between chunks and between files. Results are
 // per set, in order; when interrupted, every result says so. Memory: per set
 // being compared, one chunk per class plus one (chunks of at most 64 KiB,
-// shrinking as the set grows); files stay open only while the set is small
-// (kOpenFilesAtOnce); then one chunk per MD5 lane.
+// shrinking as the set grows); then one chunk per MD5 lane. Files are opened
+// through open (FileReader::Open when empty), each a few times at most, and
+// at most kOpenFilesAtOnce of them at once.
 std::vector<CopyClasses> ConfirmCopySets(const std::vector<CopySet>& sets, FingerprintKinds kinds,
-                                         const ContinueCheck& keepGoing = {});
+                                         const ContinueCheck& keepGoing = {}, const OpenForReading& open = {});
 
 // ConfirmCopySets for one set.
 CopyClasses ConfirmCopies(const std::vector<const Text*>& paths, std::int64_t size, FingerprintKinds kinds,
-                          const ContinueCheck& keepGoing = {});
+                          const ContinueCheck& keepGoing = {}, const OpenForReading& open = {});
 
-// Files kept open at once by one ConfirmCopies call; larger sets reopen each
-// file for each chunk.
+// Files one ConfirmCopies call keeps open at once. A larger set is read one
+// file at a time and split by a hash of each file's bytes before its parts are
+// compared byte by byte.
 inline constexpr std::size_t kOpenFilesAtOnce = 64;
 
 // A 64-bit hash of bytes (not a fingerprint: it only spreads chunks over

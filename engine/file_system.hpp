@@ -129,11 +129,13 @@ struct FileProbe {
   bool readable = false;
   std::int64_t size = -1;
   FileIdentity identity;
-  // A hash of the file's first block when the probe read it (files whose
-  // hashes differ cannot be copies), nullopt when it did not.
-  std::optional<std::uint64_t> firstBlockHash;
 };
+// Opens the file and tells what the opening learnt; reads none of its bytes.
 FileProbe ProbeFile(const Text& path);
+
+// Tells whether the path's last component is a symbolic link (on Windows a
+// reparse point); false when it cannot be told.
+bool IsSymbolicLink(const Text& path);
 
 // Deletes the file for good (no recycle bin); true on success. A link is removed, never its target.
 bool DeleteFileAt(const Text& path);

@@ -67,20 +67,23 @@ Crc32Result Crc32OfFileChecked(const Text& path) {
 
 }  // namespace
 
+bool OpenWith(const OpenForReading& open, FileReader& reader, const Text& path) {
+  return open ? open(reader, path) : reader.Open(path);
+}
+
 FileProbe ProbeFile(const Text& path) {
   FileReader reader;
   if (!reader.Open(path)) return {};
-  return {true, reader.Size(), reader.Identity(), std::nullopt};
+  return {true, reader.Size(), reader.Identity()};
 }
 
-FileProbe ProbeFileWithFirstBlock(const Text& path) {
+std::optional<std::uint64_t> FirstBlockHash(const Text& path, const OpenForReading& open) {
   FileReader reader;
-  if (!reader.Open(path)) return {};
-  FileProbe probe{true, reader.Size(), reader.Identity(), std::nullopt};
+  if (!OpenWith(open, reader, path)) return std::nullopt;
   std::uint8_t block[kFirstBlockBytes];
-  std::int64_t got = reader.Read(block, sizeof block);
-  if (got >= 0) probe.firstBlockHash = ChunkHash(block, static_cast<std::size_t>(got));
-  return probe;
+  std::int64_t got = reader.Size() == 0 ? 0 : reader.Read(block, sizeof block);
+  if (got < 0) return std::nullopt;
+  return ChunkHash(block, static_cast<std::size_t>(got));
 }
 
 Text HexDigestText(const std::uint8_t* bytes, std::size_t count) {

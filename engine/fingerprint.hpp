@@ -8,6 +8,7 @@
 #include <functional>
 
 #include <memory>
+#include <optional>
 
 #include "engine/digest.hpp"
 #include "engine/file_system.hpp"
@@ -49,6 +50,13 @@ struct FileFingerprints {
 // (a paused search waits inside it).
 using ContinueCheck = std::function<bool()>;
 
+// Opens a file for reading as FileReader::Open does. The reading stages take
+// one, so that a caller may watch or refuse their openings; empty stands for
+// FileReader::Open.
+using OpenForReading = std::function<bool(FileReader&, const Text&)>;
+// Opens reader on path through open, or by FileReader::Open when open is empty.
+bool OpenWith(const OpenForReading& open, FileReader& reader, const Text& path);
+
 // Reads the file once and computes MD5 and, when asked, SHA1 and CRC32 from the
 // same bytes, giving the texts the single-fingerprint functions give.
 // Unreadable: it could not be opened or a read failed part way.
@@ -75,12 +83,12 @@ class FingerprintStream {
   std::uint32_t crc_;
 };
 
-// Probes the file as ProbeFile does and, in the same opening, hashes its first
-// kFirstBlockBytes (ChunkHash), so that the files of a size can be sorted by
-// their beginnings without opening them again.
-FileProbe ProbeFileWithFirstBlock(const Text& path);
+// Returns a hash (ChunkHash) of the file's first kFirstBlockBytes, or of all
+// of it when it is shorter, so that the files of a size can be sorted by their
+// beginnings; nullopt when it cannot be opened or read.
+std::optional<std::uint64_t> FirstBlockHash(const Text& path, const OpenForReading& open = {});
 
-// Bytes hashed by ProbeFileWithFirstBlock.
+// Bytes hashed by FirstBlockHash.
 inline constexpr std::size_t kFirstBlockBytes = 4096;
 
 // Bytes read per chunk by FingerprintFile.

@@ -36,8 +36,9 @@ struct Lane {
 
 class LaneHasher {
  public:
-  LaneHasher(const std::vector<LaneFile>& files, FingerprintKinds kinds, const ContinueCheck& keepGoing)
-      : files_(files), kinds_(kinds), keepGoing_(keepGoing), results_(files.size()) {}
+  LaneHasher(const std::vector<LaneFile>& files, FingerprintKinds kinds, const ContinueCheck& keepGoing,
+             const OpenForReading& open)
+      : files_(files), kinds_(kinds), keepGoing_(keepGoing), open_(open), results_(files.size()) {}
 
   std::vector<FileFingerprints> Run() {
     std::vector<std::size_t> order(files_.size());
@@ -110,7 +111,7 @@ class LaneHasher {
                       : nullptr;
     if (!lane.buffer) lane.buffer.reset(new std::uint8_t[kLaneChunk + kBlock]);
     auto opensAsCompared = [&](FileReader& reader, const Text& path, const FileIdentity& identity) {
-      return reader.Open(path) && reader.Size() == file.size &&
+      return OpenWith(open_, reader, path) && reader.Size() == file.size &&
              (!identity.known || reader.Identity() == identity);
     };
     if (!opensAsCompared(lane.reader, *file.path, file.identity) || (lane.others && !lane.others->Ok())) {
@@ -178,6 +179,7 @@ class LaneHasher {
   const std::vector<LaneFile>& files_;
   const FingerprintKinds kinds_;
   const ContinueCheck& keepGoing_;
+  const OpenForReading& open_;
   std::vector<FileFingerprints> results_;
   std::unique_ptr<Lane[]> lanes_;
   std::size_t laneCount_ = 0;
@@ -186,8 +188,9 @@ class LaneHasher {
 }  // namespace
 
 std::vector<FileFingerprints> FingerprintFilesTogether(const std::vector<LaneFile>& files, FingerprintKinds kinds,
-                                                       const ContinueCheck& keepGoing) {
-  return LaneHasher(files, kinds, keepGoing).Run();
+                                                       const ContinueCheck& keepGoing,
+                                                       const OpenForReading& open) {
+  return LaneHasher(files, kinds, keepGoing, open).Run();
 }
 
 }  // namespace vantrel

@@ -28,9 +28,11 @@ struct LaneFile {
 // order: Done, or Unreadable when it or its witness no longer opens as the
 // same file of the same size, a read fails or ends anywhere but at that size,
 // or the two differ. keepGoing is asked between chunks; when it says stop,
-// every result is Interrupted.
+// every result is Interrupted. Files are opened through open (FileReader::Open
+// when empty).
 std::vector<FileFingerprints> FingerprintFilesTogether(const std::vector<LaneFile>& files, FingerprintKinds kinds,
-                                                       const ContinueCheck& keepGoing = {});
+                                                       const ContinueCheck& keepGoing = {},
+                                                       const OpenForReading& open = {});
 
 // Bytes each lane reads at a time (a multiple of the 64-byte MD5 block).
 inline constexpr std::size_t kLaneChunk = 16 * 1024;

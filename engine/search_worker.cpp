@@ -21,19 +21,12 @@ namespace vantrel {
 
 PassIo PassIo::Platform() {
   PassIo io;
-  io.probe = ProbeFileWithFirstBlock;
-  io.prefixHash = FilePrefixHash;
-  io.confirm = ConfirmCopySets;
+  io.probe = ProbeFile;
+  io.firstBlock = [](const Text& path) { return FirstBlockHash(path); };
+  io.confirm = [](const std::vector<CopySet>& sets, FingerprintKinds kinds, const ContinueCheck& keepGoing) {
+    return ConfirmCopySets(sets, kinds, keepGoing);
+  };
   return io;
-}
-
-std::optional<std::uint64_t> FilePrefixHash(const Text& path) {
-  FileReader reader;
-  if (!reader.Open(path)) return std::nullopt;
-  std::uint8_t buffer[kPrefixBytes];
-  std::int64_t got = reader.Read(buffer, sizeof buffer);
-  if (got < 0) return std::nullopt;
-  return ChunkHash(buffer, static_cast<std::size_t>(got));
 }
 
 void SearchRun::Post(std::function<void(SearchWindow&)> fn) {
@@ -104,6 +97,8 @@ struct IdentityHash {
   }
 };
 
+enum : std::uint8_t { kLinkUnknown, kLink, kNotLink };
+
 // A candidate as the pass holds it, one for every readable candidate at once,
 // so it is packed: the path stays in the candidate list and the entry only
 // points to it, the identity's fields lie inline, and the first block's hash
@@ -114,6 +109,7 @@ struct PassEntry {
   std::uint64_t volume = 0, index = 0, indexHigh = 0;
   std::uint32_t firstBlockHash = 0;  // 0: none
   bool known = false;                // the identity was read
+  std::uint8_t link = kLinkUnknown;  // whether the path is a symbolic link, once asked
   FileIdentity Identity() const { return {known, volume, index, indexHigh}; }
   void SetIdentity(const FileIdentity& id) {
     known = id.known;
@@ -145,7 +141,15 @@ void KeepEqualSizes(std::vector<PassEntry>& sorted, const std::function<void(std
   sorted.resize(out);
 }
 
-// As DistinctFiles, in place; false when keepGoing said stop.
+bool IsLink(PassEntry& e) {
+  if (e.link == kLinkUnknown) e.link = IsSymbolicLink(*e.path) ? kLink : kNotLink;
+  return e.link == kLink;
+}
+
+// As DistinctFiles, in place; false when keepGoing said stop. Of the paths of
+// one file, the first that is not a symbolic link stands for it (the first
+// path when all are links): a link met before its target never hides the
+// target's own path. Links are asked about only for files met twice.
 bool KeepDistinctFiles(std::vector<PassEntry>& entries, const std::function<bool()>& keepGoing) {
   // An open-addressed table of positions: no allocation per file.
   std::size_t capacity = 16;
@@ -153,6 +157,7 @@ bool KeepDistinctFiles(std::vector<PassEntry>& entries, const std::function<bool
   constexpr std::uint32_t kEmpty = static_cast<std::uint32_t>(-1);
   std::vector<std::uint32_t> table(capacity, kEmpty);
   std::unordered_set<Text> seenPaths;  // files whose identity is not known (rare)
+  std::vector<std::uint32_t> replaced;  // kept links that a later path of their file took over
   IdentityHash hash;
   std::size_t out = 0;
   for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -164,6 +169,10 @@ bool KeepDistinctFiles(std::vector<PassEntry>& entries, const std::function<bool
       while (table[slot] != kEmpty && !(entries[table[slot]].Identity() == id))
         slot = (slot + 1) & (capacity - 1);
       first = table[slot] == kEmpty;
+      if (!first && IsLink(entries[table[slot]]) && !IsLink(entries[i])) {
+        replaced.push_back(table[slot]);
+        first = true;
+      }
       if (first) table[slot] = static_cast<std::uint32_t>(out);
     } else {
       first = seenPaths.insert(*entries[i].path).second;
@@ -173,6 +182,19 @@ bool KeepDistinctFiles(std::vector<PassEntry>& entries, const std::function<bool
     ++out;
   }
   entries.resize(out);
+  if (!replaced.empty()) {
+    std::sort(replaced.begin(), replaced.end());
+    std::size_t kept = 0, r = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (r < replaced.size() && replaced[r] == i) {
+        ++r;
+        continue;
+      }
+      if (kept != i) entries[kept] = std::move(entries[i]);
+      ++kept;
+    }
+    entries.resize(kept);
+  }
   return keepGoing ? keepGoing() : true;
 }
 
@@ -370,7 +392,7 @@ bool ReadOneByOne(SearchRun& r, const std::function<bool()>& keepGoing, std::vec
       for (std::size_t j : peers) verdict[j] = kAlone;
       return true;
     }
-    if (passing[peers[0]].size <= static_cast<std::int64_t>(kPrefixBytes)) {
+    if (passing[peers[0]].size <= static_cast<std::int64_t>(kFirstBlockBytes)) {
       for (std::size_t j : peers) verdict[j] = kMaybeTwin;
       return true;
     }
@@ -378,7 +400,7 @@ bool ReadOneByOne(SearchRun& r, const std::function<bool()>& keepGoing, std::vec
     std::unordered_map<std::uint64_t, int> seen;
     for (std::size_t j : peers) {
       if (!keepGoing()) return false;
-      hashes.push_back(io.prefixHash(*passing[j].path));
+      hashes.push_back(io.firstBlock(*passing[j].path));
       if (hashes.back()) ++seen[*hashes.back()];
     }
     for (std::size_t k = 0; k < peers.size(); ++k)
@@ -443,10 +465,7 @@ bool ShareOut(SearchRun& r, std::size_t count, const std::function<bool(std::siz
 // Batches of sets for the reading threads: about this many in a pass, none
 // smaller than kMinBatchBytes of files nor holding more than kMaxSetsPerBatch sets.
 constexpr std::uint64_t kBatchesPerPass = 32;
-// The probes are small reads of many files: on a cold disk they wait on the
-// device, so more threads keep more reads in flight (8 in all cut a cold probe
-// of 200,000 small files by about 40 % here) at no cost once cached.
-constexpr std::size_t kProbeHelpers = 7;
+constexpr std::size_t kProbeHelpers = kProbeThreads - 1;
 constexpr std::uint64_t kMinBatchBytes = 4u << 20;
 constexpr std::size_t kMaxSetsPerBatch = 1024;
 
@@ -467,21 +486,31 @@ bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std:
     i = j;
   }
 
-  // A set too large to keep open at once is first split by a hash of each
-  // file's first block, read one file at a time; only files whose hash another
-  // file shares go on, and their bytes are all compared after all.
-  // When the probe hashed every file's first block, those hashes split the set.
-  auto probeHashed = [&](const SizeRun& run) {
-    for (std::size_t m = run.begin; m < run.end; ++m)
-      if (passing[m].firstBlockHash == 0) return false;
+  // Only a file of a size that another passing file shares can still have a
+  // twin: its first block is read now, and only now, on the probing threads
+  // (on a cold disk these small reads are most of the waiting), and the files
+  // of one size are split by it. A file whose first block cannot be read is
+  // dropped.
+  std::vector<std::uint32_t> toRead;
+  std::vector<std::size_t> screened;
+  for (std::size_t k = 0; k < runs.size(); ++k) {
+    if (runs[k].end - runs[k].begin < 2) continue;
+    screened.push_back(k);
+    for (std::size_t m = runs[k].begin; m < runs[k].end; ++m) toRead.push_back(static_cast<std::uint32_t>(m));
+  }
+  constexpr std::size_t kReadBlock = 256;
+  auto readFirstBlocks = [&](std::size_t b) {
+    const std::size_t end = std::min(toRead.size(), (b + 1) * kReadBlock);
+    for (std::size_t i = b * kReadBlock; i < end; ++i) {
+      if (!keepGoing()) return false;
+      PassEntry& e = passing[toRead[i]];
+      std::optional<std::uint64_t> h = io.firstBlock(*e.path);
+      e.firstBlockHash = h ? FirstBlockKey(*h) : 0;
+    }
     return true;
   };
-  std::vector<std::size_t> screened;
-  for (std::size_t k = 0; k < runs.size(); ++k)
-    if (runs[k].end - runs[k].begin >= 2 &&
-        (probeHashed(runs[k]) || (runs[k].end - runs[k].begin > kOpenFilesAtOnce &&
-                                  passing[runs[k].begin].size > static_cast<std::int64_t>(kPrefixBytes))))
-      screened.push_back(k);
+  if (!ShareOut(r, (toRead.size() + kReadBlock - 1) / kReadBlock, readFirstBlocks, {}, kProbeHelpers)) return false;
+  std::vector<std::uint32_t>().swap(toRead);
   // Members of the sets, as positions in passing: each run of one size owns
   // its stretch of `members`, where screening leaves the files of each bucket
   // of shared first-block hashes together (bucketStart marks where each
@@ -490,17 +519,13 @@ bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std:
   for (std::size_t i = 0; i < members.size(); ++i) members[i] = static_cast<std::uint32_t>(i);
   std::vector<std::uint8_t> bucketStart(passing.size(), 0);
   std::vector<std::uint32_t> keptOf(screened.size(), 0);
-  auto screen = [&](std::size_t s) {
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> hashes;
+  for (std::size_t s = 0; s < screened.size(); ++s) {
+    if (!keepGoing()) return false;
     const SizeRun& run = runs[screened[s]];
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> hashes;
-    hashes.reserve(run.end - run.begin);
-    const bool known = probeHashed(run);
-    for (std::size_t m = run.begin; m < run.end; ++m) {
-      if (!keepGoing()) return false;
-      const auto at = static_cast<std::uint32_t>(m);
-      if (known) hashes.push_back({passing[m].firstBlockHash, at});
-      else if (auto h = io.prefixHash(*passing[m].path)) hashes.push_back({*h, at});
-    }
+    hashes.clear();
+    for (std::size_t m = run.begin; m < run.end; ++m)
+      if (passing[m].firstBlockHash != 0) hashes.push_back({passing[m].firstBlockHash, static_cast<std::uint32_t>(m)});
     std::sort(hashes.begin(), hashes.end());
     std::size_t out = run.begin;
     for (std::size_t a = 0; a < hashes.size();) {
@@ -513,9 +538,8 @@ bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std:
       a = b;
     }
     keptOf[s] = static_cast<std::uint32_t>(out - run.begin);
-    return true;
-  };
-  if (!ShareOut(r, screened.size(), screen, {})) return false;
+  }
+  std::vector<std::pair<std::uint32_t, std::uint32_t>>().swap(hashes);
 
   struct Task {
     std::uint32_t run;
@@ -538,9 +562,6 @@ bool ReadSetsTogether(SearchRun& r, const std::function<bool()>& keepGoing, std:
       }
       remaining[k].store(sets);
       ++s;
-    } else if (run.end - run.begin >= 2) {
-      tasks.push_back({runIndex, static_cast<std::uint32_t>(run.begin), static_cast<std::uint32_t>(run.end)});
-      remaining[k].store(1);
     }
   }
   std::vector<std::uint8_t>().swap(bucketStart);
@@ -721,7 +742,6 @@ bool DetectDuplicates(SearchRun& r, const std::function<bool()>& keepGoing, Resu
       PassEntry& e = sizeList[i];
       e.size = probe.size;
       e.SetIdentity(probe.identity);
-      if (probe.firstBlockHash) e.firstBlockHash = FirstBlockKey(*probe.firstBlockHash);
     }
     return true;
   };

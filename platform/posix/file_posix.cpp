@@ -53,6 +53,12 @@ std::int64_t FileSizeOf(const Text& path) {
 
 std::uint32_t FileAttributesOf(const Text&) { return 0; }
 
+bool IsSymbolicLink(const Text& path) {
+  std::string bytes = SystemBytesFromText(path);
+  struct stat st;
+  return !bytes.empty() && lstat(bytes.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 FileIdentity FileIdentityOf(const Text& path) {
   std::string bytes = SystemBytesFromText(path);
   struct stat st;

@@ -213,6 +213,13 @@ std::uint32_t FileAttributesOf(const Text& path) {
   return target.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(target.c_str());
 }
 
+bool IsSymbolicLink(const Text& path) {
+  Text target = ExtendedPathOf(path);
+  if (target.empty()) return false;
+  DWORD attributes = GetFileAttributesW(target.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 FileIdentity FileIdentityOf(const Text& path) {
   Text target = ExtendedPathOf(path);
   // A directory opens by its name without the separator the walk gives it; a

@@ -7,6 +7,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -132,9 +135,9 @@ TEST(ConfirmCopies, ACollisionKeepsItsTwoClassesUnderOneMd5Text) {
   EXPECT_EQ(c.fingerprints[0].md5, c.fingerprints[1].md5);
 }
 
-TEST(ConfirmCopies, LargerSetsThanStayOpenAreSortedByReopeningEachFile) {
-  // 70 files of 30 contents: more than kOpenFilesAtOnce, and more than a
-  // handful per chunk, so files are reopened and chunks found by hash.
+TEST(ConfirmCopies, LargerSetsThanStayOpenAreSplitByHashThenComparedByteByByte) {
+  // 70 files of 30 contents: more than kOpenFilesAtOnce, so the files are
+  // hashed one at a time and each part of two or three compared.
   TempTree tree;
   std::vector<std::string> names, expected;
   for (int i = 0; i < 70; ++i) {
@@ -145,6 +148,128 @@ TEST(ConfirmCopies, LargerSetsThanStayOpenAreSortedByReopeningEachFile) {
   }
   static_assert(kOpenFilesAtOnce < 70);
   EXPECT_EQ(Classes(tree, names, 300 * 1024, {false, false}), expected);
+}
+
+// Counts the openings of each file.
+struct OpenCounter {
+  OpenForReading Hook() {
+    return [this](FileReader& reader, const Text& path) {
+      {
+        std::lock_guard lock(mutex);
+        ++opens[Bytes(path)];
+      }
+      return reader.Open(path);
+    };
+  }
+  int Most() const {
+    int most = 0;
+    for (const auto& [path, n] : opens) most = std::max(most, n);
+    return most;
+  }
+  std::mutex mutex;
+  std::map<std::string, int> opens;
+};
+
+TEST(ConfirmCopies, ASetLargerThanStaysOpenOpensEachFileAFewTimesOnly) {
+  // More files of one size than are kept open at once: identical ones (one
+  // class of 66), pairs, and files that differ from the big class at their
+  // last byte only. Reading chunk by chunk across them would reopen each file
+  // for every chunk (hundreds of times for files of several chunks).
+  const std::size_t size = 512 * 1024;
+  const std::string same = PatternBytes(size, 1);
+  struct Case {
+    const char* what;
+    int copies, pairs, nearMisses;
+  } cases[] = {{"one class of 66", 66, 0, 0}, {"one class of 66 and 10 near misses", 66, 0, 10},
+               {"40 pairs", 0, 40, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempTree tree;
+    std::vector<std::string> names, expected;
+    for (int i = 0; i < c.copies; ++i) {
+      names.push_back("copy" + std::to_string(i));
+      tree.Add({names.back(), same});
+      expected.push_back("copy0");
+    }
+    for (int i = 0; i < c.nearMisses; ++i) {
+      names.push_back("near" + std::to_string(i));
+      tree.Add({names.back(), Flipped(same, size - 1 - static_cast<std::size_t>(i))});
+      expected.push_back("-");
+    }
+    for (int i = 0; i < c.pairs; ++i)
+      for (const char* half : {"a", "b"}) {
+        names.push_back("pair" + std::to_string(i) + half);
+        tree.Add({names.back(), PatternBytes(size, 100 + static_cast<unsigned>(i))});
+        expected.push_back("pair" + std::to_string(i) + "a");
+      }
+    ASSERT_GT(names.size(), kOpenFilesAtOnce);
+    std::vector<Text> paths;
+    for (const auto& n : names) paths.push_back(tree.PathOf(n));
+    std::vector<const Text*> pointers;
+    for (const Text& p : paths) pointers.push_back(&p);
+    OpenCounter counter;
+    CopyClasses got = ConfirmCopies(pointers, static_cast<std::int64_t>(size), {}, {}, counter.Hook());
+    std::vector<std::string> firstOf(got.fingerprints.size()), classes;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      if (got.classOf[i] < 0) {
+        classes.push_back("-");
+        continue;
+      }
+      std::string& first = firstOf[static_cast<std::size_t>(got.classOf[i])];
+      if (first.empty()) first = names[i];
+      classes.push_back(first);
+    }
+    EXPECT_EQ(classes, expected);
+    // Once to hash it, once to compare it, once to fingerprint it or witness that.
+    EXPECT_LE(counter.Most(), 3);
+  }
+}
+
+TEST(ConfirmCopies, AFileThatChangesAfterTheComparisonIsTheOneDropped) {
+  // {a, b, c} compared identical; then, before the fingerprints, a (the file
+  // they are read from) or b (the copy it is read beside) is rewritten in
+  // place (same size, same file) or deleted. Whichever it is, the two that
+  // still agree stay a class.
+  const std::string bytes = PatternBytes(20000, 3);
+  struct Case {
+    std::size_t changed;
+    bool deleted;
+    std::vector<int> classOf;
+  } cases[] = {
+      {1, false, {0, -1, 0}},
+      {1, true, {0, -1, 0}},
+      {0, false, {-1, 0, 0}},
+      {0, true, {-1, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("file " + std::to_string(c.changed) + (c.deleted ? " deleted" : " rewritten"));
+    TempTree tree({{"a", bytes}, {"b", bytes}, {"c", bytes}});
+    std::vector<Text> paths = {tree.PathOf("a"), tree.PathOf("b"), tree.PathOf("c")};
+    std::vector<const Text*> pointers = {&paths[0], &paths[1], &paths[2]};
+    int opens = 0;
+    // The comparison opens each file once; the next opening is the fingerprints'.
+    auto open = [&](FileReader& reader, const Text& path) {
+      if (++opens == 4) {
+        const std::filesystem::path victim = testing::FsPath(paths[c.changed]);
+        if (c.deleted) {
+          std::filesystem::remove(victim);
+        } else {
+          std::fstream f(victim, std::ios::in | std::ios::out | std::ios::binary);
+          f.seekp(10000);
+          f.put(static_cast<char>(~bytes[10000]));
+        }
+      }
+      return reader.Open(path);
+    };
+    CopyClasses got = ConfirmCopies(pointers, 20000, {true, true}, {}, open);
+    ASSERT_GT(opens, 4);
+    EXPECT_EQ(got.classOf, c.classOf);
+    ASSERT_EQ(got.fingerprints.size(), 1u);
+    const std::size_t kept = c.changed == 0 ? 1 : 0;
+    FileFingerprints own = FingerprintFile(paths[kept], true, true);
+    EXPECT_EQ(Bytes(got.fingerprints[0].md5), Bytes(own.md5));
+    EXPECT_EQ(Bytes(got.fingerprints[0].sha1), Bytes(own.sha1));
+  }
 }
 
 TEST(ConfirmCopies, StopsWhenAskedBetweenChunks) {
@@ -226,39 +351,31 @@ TEST(ConfirmCopiesSearch, APauseHoldsEveryReadingThreadAndResumeFinishes) {
   EXPECT_EQ(window.rows.size(), 24u);
 }
 
-TEST(ConfirmCopiesSearch, APauseHoldsEveryProbingThreadAndResumeFinishes) {
-  // Enough files for every probing thread to take blocks of them; each probe
-  // is slowed so that a thread that ignored the pause would be seen going on.
+TEST(ConfirmCopiesSearch, APausePutsEveryProbingThreadToSleepAndResumeFinishes) {
+  // Enough files for every probing thread to hold a block of them when the
+  // pause comes: each then sleeps at its next file, and none wakes until
+  // Resume (a paused search costs no processor time).
   TempTree tree;
   for (int i = 0; i < 3000; ++i) tree.Add({"d/f" + std::to_string(i), std::string(1 + i % 1000, 'x')});
   RecordingWindow window;
   SearchControl control(window, SearchFlavour::Windows);
   std::atomic<int> probes{0};
-  std::mutex mutex;
-  std::set<std::thread::id> threads;
   PassIo io = PassIo::Platform();
   io.probe = [&](const Text& path) {
-    {
-      std::lock_guard lock(mutex);
-      threads.insert(std::this_thread::get_id());
-    }
-    if (++probes == 1500) control.CurrentRun()->gate.AddPause();
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
-    return ProbeFileWithFirstBlock(path);
+    if (++probes == 100) control.CurrentRun()->gate.AddPause();
+    return ProbeFile(path);
   };
   control.SetPassIo(io);
   ASSERT_EQ(control.Start({tree.PathOf("d")}, {}), SearchControl::StartResult::Started);
-  ASSERT_TRUE(control.CurrentRun()->gate.WaitUntilHalted(60000));
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  SearchGate& gate = control.CurrentRun()->gate;
+  ASSERT_TRUE(gate.WaitUntilSleeping(static_cast<int>(kProbeThreads), 60000));
   const int held = probes.load();
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  EXPECT_EQ(gate.SleepingThreads(), static_cast<int>(kProbeThreads));
+  EXPECT_EQ(gate.WakeupsWhilePaused(), 0);
   EXPECT_EQ(probes.load(), held);
-  {
-    std::lock_guard lock(mutex);
-    EXPECT_GT(threads.size(), 2u);  // more than the worker and one helper probe
-  }
   EXPECT_TRUE(control.Resume());
   ASSERT_TRUE(window.PumpUntil([&] { return window.stateChanges > 0; }));
+  EXPECT_EQ(gate.SleepingThreads(), 0);
   EXPECT_EQ(probes.load(), 3000);
   EXPECT_EQ(window.rows.size(), 3000u);  // 1000 sizes, three files of each
 }

@@ -316,27 +316,74 @@ TEST(Search, FilesThatVanishOrFailToReadAreDroppedNeverGroupedByEmptyTexts) {
   EXPECT_EQ(s.Paths(), (std::vector<std::string>{"g/kept-1", "h/kept-2"}));
 }
 
-TEST(Search, OnlyFilesWithASameSizeAndSameFirstBlockPeerAreReadInFull) {
+TEST(Search, OnlyFilesThatCanStillHaveATwinAreRead) {
+  // The probe reads no byte; a first block is read only of a file whose size
+  // another passing file shares, and a file is read on only when its first
+  // block is another's too. A lone size, the size limits and the type filter
+  // keep a file from being read at all.
   const std::string x(5000, 'x');
-  const std::string q = std::string(kPrefixBytes, 'q');
-  TempTree tree({{"a/big-x", x},
-                 {"b/big-y", std::string(5000, 'y')},  // same size, first block differs
-                 {"c/big-x-again", x},
-                 {"d/lone-size", std::string(6000, 'z')},
-                 {"e/tail-a", q + "aaaa"},  // same first block, different ends
-                 {"f/tail-b", q + "bbbb"}});
-  Search s;
-  PassIo io = PassIo::Platform();
-  std::vector<std::string> readInFull;
-  io.fingerprint = [&](const Text& p, bool sha1, bool crc, const ContinueCheck& k) {
-    readInFull.push_back(testing::RelativeTo(tree.RootText(), {p})[0]);
-    return FingerprintFile(p, sha1, crc, k);
+  const std::string q = std::string(kFirstBlockBytes, 'q');
+  TempTree tree({{"a/big-x.dat", x},
+                 {"b/big-y.dat", std::string(5000, 'y')},  // same size, first block differs
+                 {"c/big-x-again.dat", x},
+                 {"d/lone-size.dat", std::string(6000, 'z')},
+                 {"e/tail-a.dat", q + "aaaa"},  // same first block, different ends
+                 {"f/tail-b.dat", q + "bbbb"},
+                 {"g/small-1.txt", "small"},
+                 {"h/small-2.txt", "small"}});
+  using Names = std::set<std::string>;
+  struct Case {
+    const char* what;
+    bool sizeLimit;
+    const char* types;
+    Names firstBlocks, readOn;
+    std::vector<std::string> rows;
+  } cases[] = {
+      {"no filter", false, nullptr,
+       Names{"a/big-x.dat", "b/big-y.dat", "c/big-x-again.dat", "e/tail-a.dat", "f/tail-b.dat", "g/small-1.txt",
+             "h/small-2.txt"},
+       Names{"a/big-x.dat", "c/big-x-again.dat", "e/tail-a.dat", "f/tail-b.dat", "g/small-1.txt", "h/small-2.txt"},
+       {"g/small-1.txt", "h/small-2.txt", "a/big-x.dat", "c/big-x-again.dat"}},  // by descending MD5
+      {"a lower size limit", true, nullptr,
+       Names{"a/big-x.dat", "b/big-y.dat", "c/big-x-again.dat", "e/tail-a.dat", "f/tail-b.dat"},
+       Names{"a/big-x.dat", "c/big-x-again.dat", "e/tail-a.dat", "f/tail-b.dat"},
+       {"a/big-x.dat", "c/big-x-again.dat"}},
+      {"only txt files", false, "txt", Names{"g/small-1.txt", "h/small-2.txt"},
+       Names{"g/small-1.txt", "h/small-2.txt"}, {"g/small-1.txt", "h/small-2.txt"}},
   };
-  s.control.SetPassIo(io);
-  s.Run(tree, {"a", "b", "c", "d", "e", "f"}, {});
-  EXPECT_EQ(s.Paths(), (std::vector<std::string>{"a/big-x", "c/big-x-again"}));
-  EXPECT_EQ(std::set<std::string>(readInFull.begin(), readInFull.end()),
-            (std::set<std::string>{"a/big-x", "c/big-x-again", "e/tail-a", "f/tail-b"}));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Search s;
+    PassIo io = PassIo::Platform();
+    std::mutex mutex;
+    Names firstBlocks, readOn;
+    auto relative = [&](const Text& p) { return testing::RelativeTo(tree.RootText(), {p})[0]; };
+    io.firstBlock = [&](const Text& p) {
+      {
+        std::lock_guard lock(mutex);
+        firstBlocks.insert(relative(p));
+      }
+      return FirstBlockHash(p);
+    };
+    io.confirm = [&](const std::vector<CopySet>& sets, FingerprintKinds kinds, const ContinueCheck& k) {
+      {
+        std::lock_guard lock(mutex);
+        for (const CopySet& set : sets)
+          for (const Text* p : set.paths) readOn.insert(relative(*p));
+      }
+      return ConfirmCopySets(sets, kinds, k);
+    };
+    s.control.SetPassIo(io);
+    SearchOptions o;
+    o.sizeLimit = c.sizeLimit;
+    o.minSize = 100;
+    o.fileTypes = c.types != nullptr;
+    if (c.types) o.fileTypesInput = T(c.types);
+    s.Run(tree, {"a", "b", "c", "d", "e", "f", "g", "h"}, o);
+    EXPECT_EQ(s.Paths(), c.rows);
+    EXPECT_EQ(firstBlocks, c.firstBlocks);
+    EXPECT_EQ(readOn, c.readOn);
+  }
 }
 
 TEST(Search, ProgressRunsInTwoHalvesRoundingHalvesToEven) {
@@ -471,6 +518,31 @@ TEST(Search, StopWhileTheMacHandOverWaitsShowsNoRows) {
   s.window.PumpPending();
   EXPECT_TRUE(s.window.rows.empty());
   EXPECT_TRUE(s.window.panelEnabled);
+}
+
+TEST(SearchGate, PausedThreadsSleepUntilResumeOrStopWakesThem) {
+  for (bool stop : {false, true}) {
+    SCOPED_TRACE(stop ? "Stop" : "Resume");
+    SearchGate gate;
+    gate.AddPause();
+    gate.AddPause();
+    std::atomic<int> passed{0}, stopped{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i)
+      threads.emplace_back([&] { (gate.Checkpoint() ? passed : stopped)++; });
+    ASSERT_TRUE(gate.WaitUntilSleeping(4, 60000));
+    // Neither a sleeper falling asleep nor a task's Notify wakes the others.
+    gate.Notify();
+    EXPECT_TRUE(gate.RemovePause());
+    EXPECT_EQ(gate.SleepingThreads(), 4);  // one pause still holds them
+    if (stop) gate.RequestStop();
+    else EXPECT_TRUE(gate.RemovePause());
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(gate.WakeupsWhilePaused(), 0);
+    EXPECT_EQ(gate.SleepingThreads(), 0);
+    EXPECT_EQ(passed.load(), stop ? 0 : 4);
+    EXPECT_EQ(stopped.load(), stop ? 4 : 0);
+  }
 }
 
 TEST(Search, PausesNestAndEachResumeTakesOneAway) {

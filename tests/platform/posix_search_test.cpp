@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <set>
 
+#include "engine/confirm_copies.hpp"
 #include "engine/search_control.hpp"
 #include "tests/support/recording_window.hpp"
 #include "tests/support/temp_tree.hpp"
@@ -56,6 +57,55 @@ TEST(PosixSearch, ALinkToAFileInTheTreeIsThatFileNotItsDuplicate) {
   auto paths = AsSet(f.paths);
   EXPECT_TRUE(paths.count("d/real-copy"));
   EXPECT_EQ(paths.count("d/target") + paths.count("d/link-to-target"), 1u);
+}
+
+TEST(PosixSearch, AFileMetThroughALinkFirstIsShownByItsOwnPath) {
+  // The links' folder comes first in the search list, so each file is met
+  // through a link before its own path; the path that is no link stands for it.
+  TempTree tree({{"real/target", "contents"}, {"real/copy", "contents"}, {"real/alone", "solo!!!!"},
+                 {"other/copy", "contents"}});
+  fs::create_directory(tree.Root() / "links");
+  fs::create_symlink(tree.Root() / "real" / "target", tree.Root() / "links" / "to-target");
+  fs::create_symlink(tree.Root() / "real" / "alone", tree.Root() / "links" / "to-alone");
+  fs::create_symlink(tree.Root() / "real" / "target", tree.Root() / "links" / "to-target-again");
+  Found f = RunSearch(tree, {tree.PathOf("links"), tree.PathOf("real")});
+  EXPECT_EQ(f.paths.size(), 2u);
+  EXPECT_EQ(AsSet(f.paths), (std::set<std::string>{"real/target", "real/copy"}));
+  // Where only links reach a file, one of them stands for it.
+  Found onlyLinks = RunSearch(tree, {tree.PathOf("links"), tree.PathOf("other")});
+  ASSERT_EQ(onlyLinks.paths.size(), 2u);
+  auto paths = AsSet(onlyLinks.paths);
+  EXPECT_TRUE(paths.count("other/copy"));
+  EXPECT_EQ(paths.count("links/to-target") + paths.count("links/to-target-again"), 1u);
+}
+
+// Returns the number of descriptors this process has open.
+int OpenDescriptors() {
+  int n = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) ++n;
+  return n;
+}
+
+TEST(PosixSearch, ASetOfMoreFilesThanStayOpenKeepsAtMostThatManyOpen) {
+  // 150 files of one size: 100 copies and 25 pairs.
+  TempTree tree;
+  std::vector<Text> paths;
+  for (int i = 0; i < 150; ++i) {
+    const unsigned contents = i < 100 ? 1u : 2u + static_cast<unsigned>(i - 100) / 2;
+    tree.Add({"f" + std::to_string(i), testing::PatternBytes(200 * 1024, contents)});
+    paths.push_back(tree.PathOf("f" + std::to_string(i)));
+  }
+  std::vector<const Text*> pointers;
+  for (const Text& p : paths) pointers.push_back(&p);
+  const int before = OpenDescriptors();
+  int most = 0;
+  auto open = [&](FileReader& reader, const Text& path) {
+    most = std::max(most, OpenDescriptors() - before);
+    return reader.Open(path);
+  };
+  CopyClasses got = ConfirmCopies(pointers, 200 * 1024, {}, {}, open);
+  EXPECT_EQ(got.fingerprints.size(), 26u);
+  EXPECT_LE(most, static_cast<int>(kOpenFilesAtOnce));
 }
 
 TEST(PosixSearch, ADirectoryReachedThroughALinkIsSearchedOnce) {
