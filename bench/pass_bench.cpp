@@ -1,6 +1,6 @@
 // The detection pass on 1,000,000 synthetic candidates: every file stands
 // behind PassIo, so the figures are the pass's own work (sorting, selecting,
-// de-duplicating, screening, grouping, building rows), not the disk's.
+// de-duplicating, planning, building rows), not the disk's.
 
 #include <benchmark/benchmark.h>
 
@@ -64,16 +64,6 @@ PassIo SyntheticIo() {
     }
     return results;
   };
-  io.fingerprint = [](const Text& p, bool, bool, const ContinueCheck&) {
-    std::uint8_t digest[16] = {};
-    std::uint64_t c = ContentOf(IndexOf(p)) * 0x9E3779B97F4A7C15ULL;
-    for (int k = 0; k < 8; ++k) digest[k] = static_cast<std::uint8_t>(c >> (8 * k));
-    FileFingerprints f;
-    f.outcome = FileFingerprints::Outcome::Done;
-    f.size = SizeOf(ContentOf(IndexOf(p)));
-    f.md5 = HexDigestText(digest, 16);
-    return f;
-  };
   return io;
 }
 
@@ -115,7 +105,6 @@ void BM_PassOnSyntheticEntries(benchmark::State& state) {
     run->candidateList = &work;
     run->walkOnWorker = false;
     run->io = SyntheticIo();
-    run->io.fingerprint = nullptr;  // the platform's way: sets read together
     state.ResumeTiming();
     SearchWorker(run);
     rows = window.rows;
@@ -126,40 +115,78 @@ void BM_PassOnSyntheticEntries(benchmark::State& state) {
 }
 BENCHMARK(BM_PassOnSyntheticEntries)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-void BM_SelectEqualSizes(benchmark::State& state) {
-  std::vector<SizeEntry> sorted;
-  for (std::size_t i = 0; i < kEntries; ++i)
-    sorted.push_back({TextFromAscii("f"), SizeOf(ContentOf(i)), {}});
-  std::stable_sort(sorted.begin(), sorted.end(),
-                   [](const SizeEntry& a, const SizeEntry& b) { return a.size > b.size; });
-  for (auto _ : state) benchmark::DoNotOptimize(SelectEqualSizes(sorted));
-}
-BENCHMARK(BM_SelectEqualSizes)->Unit(benchmark::kMillisecond);
-
-void BM_DistinctFiles(benchmark::State& state) {
-  std::vector<SizeEntry> entries;
+// Entries as the probe leaves them, pointing into paths.
+PassList SyntheticEntries(CandidateList& paths) {
+  PassList entries(paths.size());
   auto probe = SyntheticIo().probe;
-  for (const Text& p : SyntheticCandidates()) entries.push_back({p, 1, probe(p).identity});
-  for (auto _ : state) benchmark::DoNotOptimize(DistinctFiles(entries));
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    FileProbe p = probe(paths[i]);
+    entries[i].path = &paths[i];
+    entries[i].size = p.size;
+    entries[i].SetIdentity(p.identity);
+  }
+  return entries;
 }
-BENCHMARK(BM_DistinctFiles)->Unit(benchmark::kMillisecond);
 
-void BM_GroupRows(benchmark::State& state) {
-  PassIo io = SyntheticIo();
-  std::vector<FileEntry> base;
-  for (const Text& p : SyntheticCandidates()) {
-    auto f = io.fingerprint(p, false, false, {});
-    std::int64_t size = f.size;
-    base.push_back({p, DecimalText(size), f.md5, Text(), Text(), size});
+void BM_KeepEqualSizes(benchmark::State& state) {
+  CandidateList paths = SyntheticCandidates();
+  PassList sorted = SyntheticEntries(paths);
+  SortBySize(sorted);
+  for (auto _ : state) {
+    state.PauseTiming();
+    PassList entries = sorted;
+    state.ResumeTiming();
+    KeepEqualSizes(entries);
+    benchmark::DoNotOptimize(entries.data());
+  }
+}
+BENCHMARK(BM_KeepEqualSizes)->Unit(benchmark::kMillisecond);
+
+void BM_KeepDistinctFiles(benchmark::State& state) {
+  CandidateList paths = SyntheticCandidates();
+  const PassList base = SyntheticEntries(paths);
+  for (auto _ : state) {
+    state.PauseTiming();
+    PassList entries = base;
+    state.ResumeTiming();
+    KeepDistinctFiles(entries);
+    benchmark::DoNotOptimize(entries.data());
+  }
+}
+BENCHMARK(BM_KeepDistinctFiles)->Unit(benchmark::kMillisecond);
+
+void BM_BuildRows(benchmark::State& state) {
+  // Every file in the class of its contents, as the reading would find them.
+  const CandidateList base = SyntheticCandidates();
+  FoundClasses found;
+  found.classOf.resize(kEntries);
+  std::vector<std::size_t> classOfContent(kEntries, static_cast<std::size_t>(-1));
+  for (std::size_t i = 0; i < kEntries; ++i) {
+    const std::size_t c = ContentOf(i);
+    if (classOfContent[c] == static_cast<std::size_t>(-1)) {
+      classOfContent[c] = found.prints.size();
+      std::uint8_t digest[16] = {};
+      std::uint64_t v = c * 0x9E3779B97F4A7C15ULL;
+      for (int k = 0; k < 8; ++k) digest[k] = static_cast<std::uint8_t>(v >> (8 * k));
+      FileFingerprints f;
+      f.outcome = FileFingerprints::Outcome::Done;
+      f.size = SizeOf(c);
+      f.md5 = HexDigestText(digest, 16);
+      found.prints.push_back(std::move(f));
+    }
+    found.classOf[i] = static_cast<std::uint32_t>(classOfContent[c]);
   }
   for (auto _ : state) {
     state.PauseTiming();
-    std::vector<FileEntry> entries = base;
+    CandidateList paths = base;
+    PassList entries = SyntheticEntries(paths);
+    FoundClasses classes = found;
+    std::size_t groups = 0;
     state.ResumeTiming();
-    benchmark::DoNotOptimize(GroupRows(entries));
+    benchmark::DoNotOptimize(BuildRows(entries, paths, classes, groups));
   }
 }
-BENCHMARK(BM_GroupRows)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildRows)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

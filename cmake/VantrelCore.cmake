@@ -57,6 +57,15 @@ function(vantrel_add_core WIDTH CHAR)
     ${PROJECT_SOURCE_DIR}/engine/fingerprint_lanes.cpp
     ${PROJECT_SOURCE_DIR}/engine/size_text.cpp
     ${PROJECT_SOURCE_DIR}/engine/search_gate.cpp
+    ${PROJECT_SOURCE_DIR}/engine/search_run.cpp
+    ${PROJECT_SOURCE_DIR}/engine/share_out.cpp
+    ${PROJECT_SOURCE_DIR}/engine/pass_progress.cpp
+    ${PROJECT_SOURCE_DIR}/engine/walk_and_admit.cpp
+    ${PROJECT_SOURCE_DIR}/engine/candidate_probe.cpp
+    ${PROJECT_SOURCE_DIR}/engine/size_screen.cpp
+    ${PROJECT_SOURCE_DIR}/engine/copy_plan.cpp
+    ${PROJECT_SOURCE_DIR}/engine/confirm_batches.cpp
+    ${PROJECT_SOURCE_DIR}/engine/result_rows.cpp
     ${PROJECT_SOURCE_DIR}/engine/search_worker.cpp
     ${PROJECT_SOURCE_DIR}/engine/search_control.cpp)
   target_link_libraries(${engine} PUBLIC ${platform} ZLIB::ZLIB)

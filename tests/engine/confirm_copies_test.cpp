@@ -14,6 +14,7 @@
 #include <set>
 #include <thread>
 
+#include "engine/candidate_probe.hpp"
 #include "engine/confirm_copies.hpp"
 #include "engine/search_control.hpp"
 #include "tests/support/recording_window.hpp"

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <condition_variable>
@@ -290,8 +291,8 @@ TEST(Search, FilesThatVanishOrFailToReadAreDroppedNeverGroupedByEmptyTexts) {
                  {"b/twin-of-gone", "pair-one"},
                  {"c/gone-before-read", "pair-two"},
                  {"d/twin-of-gone-read", "pair-two"},
-                 {"e/fails-1", "pair-3a"},
-                 {"f/fails-2", "pair-3b"},  // same size as fails-1: both fail to read
+                 {"e/fails-1", "pair-three"},
+                 {"f/fails-2", "pair-three"},  // a copy of fails-1: both fail to read
                  {"g/kept-1", "triple"},
                  {"h/kept-2", "triple"},
                  {"i/fails-3", "triple"}});
@@ -305,11 +306,15 @@ TEST(Search, FilesThatVanishOrFailToReadAreDroppedNeverGroupedByEmptyTexts) {
     if (nameIs(p, "gone-before-probe")) fs::remove(testing::FsPath(p));
     return ProbeFile(p);
   };
-  io.fingerprint = [&](const Text& p, bool sha1, bool crc, const ContinueCheck& k) {
+  // The reading opens files through its own hook: one file goes just before
+  // it is read, three fail as a reading that breaks off would.
+  auto open = [&](FileReader& reader, const Text& p) {
     if (nameIs(p, "gone-before-read")) fs::remove(testing::FsPath(p));
-    if (nameIs(p, "fails-1") || nameIs(p, "fails-2") || nameIs(p, "fails-3"))
-      return FileFingerprints{};  // a read that failed part way
-    return FingerprintFile(p, sha1, crc, k);
+    if (nameIs(p, "fails-1") || nameIs(p, "fails-2") || nameIs(p, "fails-3")) return false;
+    return reader.Open(p);
+  };
+  io.confirm = [&](const std::vector<CopySet>& sets, FingerprintKinds kinds, const ContinueCheck& k) {
+    return ConfirmCopySets(sets, kinds, k, open);
   };
   s.control.SetPassIo(io);
   s.Run(tree, {"a", "b", "c", "d", "e", "f", "g", "h", "i"}, {});
@@ -427,33 +432,76 @@ TEST(Search, ProgressValueUsesASinglePrecisionDivisorAndHalfToEven) {
   EXPECT_EQ(ProgressValue(3, static_cast<float>(3 / 100.0)), 50);
 }
 
-TEST(Search, SelectEqualSizesKeepsRunsOfTwoOrMore) {
-  std::vector<SizeEntry> sorted;
-  for (std::int64_t size : {500, 300, 300, 100, 100, 100, 50}) sorted.push_back({T("p"), size, {}});
-  std::vector<std::int64_t> kept;
-  std::size_t calls = 0;
-  for (const auto& e : SelectEqualSizes(sorted, [&](std::size_t) { ++calls; })) kept.push_back(e.size);
-  EXPECT_EQ(kept, (std::vector<std::int64_t>{300, 300, 100, 100, 100}));
-  EXPECT_EQ(calls, 7u);
-  EXPECT_TRUE(SelectEqualSizes({{T("a"), 1, {}}}).empty());
-  EXPECT_TRUE(SelectEqualSizes({{T("a"), 2, {}}, {T("b"), 1, {}}}).empty());
+// Entries of the given sizes whose paths lie in paths, in order.
+PassList EntriesOf(std::vector<Text>& paths, const std::vector<std::int64_t>& sizes) {
+  PassList out;
+  for (std::size_t i = 0; i < sizes.size(); ++i) {
+    PassEntry e;
+    e.path = &paths[i];
+    e.size = sizes[i];
+    out.push_back(e);
+  }
+  return out;
 }
 
-TEST(Search, FilesSharingOnlyAnMd5StayInSeparateGroups) {
-  // Two sets with one MD5 text but different sizes (as a collision would
-  // give): the rows keep them apart instead of numbering them as one group.
-  Text m = T("ffff");
-  std::vector<FileEntry> entries = {
-      {T("a"), T("5"), m, T(""), T(""), 5}, {T("b"), T("6"), m, T(""), T(""), 6},
-      {T("c"), T("5"), m, T(""), T(""), 5}, {T("d"), T("6"), m, T(""), T(""), 6},
-      {T("e"), T("7"), T("0000"), T(""), T(""), 7}};
+TEST(SizeScreen, KeepEqualSizesKeepsRunsOfTwoOrMore) {
+  struct Case {
+    std::vector<std::int64_t> sorted, kept;
+  } cases[] = {
+      {{500, 300, 300, 100, 100, 100, 50}, {300, 300, 100, 100, 100}},
+      {{1}, {}},
+      {{2, 1}, {}},
+      {{7, 7}, {7, 7}},
+      {{}, {}},
+  };
+  for (const Case& c : cases) {
+    std::vector<Text> paths(c.sorted.size(), T("p"));
+    PassList entries = EntriesOf(paths, c.sorted);
+    std::size_t calls = 0;
+    KeepEqualSizes(entries, [&] { ++calls; });
+    std::vector<std::int64_t> kept;
+    for (const PassEntry& e : entries) kept.push_back(e.size);
+    EXPECT_EQ(kept, c.kept);
+    EXPECT_EQ(calls, c.sorted.size());  // every entry counts for the bar
+  }
+}
+
+TEST(SizeScreen, SortBySizeIsLargestFirstAndKeepsCandidateOrderWithinASize) {
+  std::vector<Text> paths = {T("a"), T("b"), T("c"), T("d"), T("e")};
+  PassList entries = EntriesOf(paths, {5, 9, 5, 9, 1});
+  std::reverse(entries.begin(), entries.end());
+  SortBySize(entries);
+  std::string order;
+  for (const PassEntry& e : entries) order += Bytes(*e.path);
+  EXPECT_EQ(order, "bdace");
+}
+
+TEST(ResultRows, FilesSharingOnlyAnMd5StayInSeparateGroups) {
+  // Two classes with one MD5 text but different sizes (as a collision would
+  // give): the rows keep them apart instead of numbering them as one group,
+  // each class by its first file; within a group the files keep their order.
+  std::vector<Text> paths = {T("a"), T("b"), T("c"), T("d"), T("e"), T("f")};
+  PassList entries = EntriesOf(paths, {6, 5, 6, 5, 7, 7});
+  FoundClasses found;
+  auto print = [](const char* md5, std::int64_t size) {
+    FileFingerprints f;
+    f.outcome = FileFingerprints::Outcome::Done;
+    f.md5 = T(md5);
+    f.size = size;
+    return f;
+  };
+  found.prints = {print("ffff", 5), print("ffff", 6), print("0000", 7)};
+  found.classOf = {1, 0, 1, 0, 2, 2};
+  CandidateList candidates;
   std::size_t groups = 0;
-  ResultRowList rows = GroupRows(entries, &groups);
+  ResultRowList rows = BuildRows(entries, candidates, found, groups);
   std::vector<std::string> flat;
   for (std::size_t i = 0; i < rows.size(); i += kResultColumns)
-    flat.push_back(Bytes(rows[i]) + ":" + Bytes(rows[i + 1]));
-  EXPECT_EQ(flat, (std::vector<std::string>{"1:a", "1:c", "2:b", "2:d"}));
-  EXPECT_EQ(groups, 2u);
+    flat.push_back(Bytes(rows[i]) + ":" + Bytes(rows[i + 1]) + ":" + Bytes(rows[i + 2]) + ":" + Bytes(rows[i + 3]));
+  EXPECT_EQ(flat, (std::vector<std::string>{"1:a:6 Byte:ffff", "1:c:6 Byte:ffff", "2:b:5 Byte:ffff",
+                                            "2:d:5 Byte:ffff", "3:e:7 Byte:0000", "3:f:7 Byte:0000"}));
+  EXPECT_EQ(groups, 3u);
+  EXPECT_TRUE(entries.empty());
 }
 
 // --- Pause and Stop -------------------------------------------------------
@@ -573,13 +621,13 @@ TEST(Search, APauseHoldsTheWorkerInTheMiddleOfAFileAndResumeFinishesIt) {
   TempTree tree({{"a/big", big}, {"b/big", big}});
   Search s;
   PassIo io = PassIo::Platform();
-  std::atomic<int> chunksAtPause{-1};
-  io.fingerprint = [&](const Text& p, bool sha1, bool crc, const ContinueCheck& keepGoing) {
-    int chunks = 0;
-    return FingerprintFile(p, sha1, crc, [&] {
-      // Pause after the first chunk of the first file; Checkpoint then holds.
-      if (++chunks == 2 && chunksAtPause.load() < 0) {
-        chunksAtPause = chunks;
+  std::atomic<int> checksAtPause{-1};
+  io.confirm = [&](const std::vector<CopySet>& sets, FingerprintKinds kinds, const ContinueCheck& keepGoing) {
+    int checks = 0;
+    return ConfirmCopySets(sets, kinds, [&] {
+      // Pause once both files are open and their first chunks read; Checkpoint then holds.
+      if (++checks == 5 && checksAtPause.load() < 0) {
+        checksAtPause = checks;
         s.control.CurrentRun()->gate.AddPause();
       }
       return keepGoing();
@@ -588,7 +636,7 @@ TEST(Search, APauseHoldsTheWorkerInTheMiddleOfAFileAndResumeFinishesIt) {
   s.control.SetPassIo(io);
   ASSERT_EQ(s.control.Start(Search::Dirs(tree, {"a", "b"}), {}), SearchControl::StartResult::Started);
   ASSERT_TRUE(s.control.CurrentRun()->gate.WaitUntilHalted(60000));
-  EXPECT_EQ(chunksAtPause.load(), 2);
+  EXPECT_EQ(checksAtPause.load(), 5);
   EXPECT_TRUE(s.control.SearchPaused());
   EXPECT_TRUE(s.control.Resume());
   s.root = tree.RootText();
