@@ -5,9 +5,6 @@
 //   vantrel-scan [--subdirs] [--crc32] [--sha1] [--min N] [--max N]
 //                [--types "TEXT"] [--ascii] DIR...
 
-#include <malloc.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -17,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/scan_host.hpp"
 #include "engine/file_system.hpp"
 #include "engine/search_control.hpp"
 #include "engine/search_worker.hpp"
@@ -93,36 +91,21 @@ int Usage(const char* problem) {
   return 2;
 }
 
-// --ascii runs the 8-bit engine, which is built as a sibling executable.
-int ExecAscii(char** argv) {
-  std::string self = argv[0];
-  char buffer[4096];
-  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n > 0) self.assign(buffer, static_cast<std::size_t>(n));
-  std::string sibling = self.substr(0, self.rfind('/') + 1) + "vantrel-scan-ascii";
-  execv(sibling.c_str(), argv);
-  std::fprintf(stderr, "vantrel-scan: cannot run %s\n", sibling.c_str());
-  return 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The driver runs one search and ends: large blocks go straight back to the
-  // system when freed (glibc otherwise raises its threshold as blocks are
-  // freed and keeps them), and the reading threads share one arena, so what
-  // one frees the other reuses.
-  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-  mallopt(M_ARENA_MAX, 1);
+  scan::PrepareProcess();
+  const std::vector<std::string> args = scan::Arguments(argc, argv);
+  argc = static_cast<int>(args.size());
   SearchOptions options;
   std::vector<Text> dirs;
   bool ascii = false;
   for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
+    const char* a = args[static_cast<std::size_t>(i)].c_str();
     auto value = [&](const char* name) -> const char* {
       if (i + 1 >= argc) return nullptr;
       (void)name;
-      return argv[++i];
+      return args[static_cast<std::size_t>(++i)].c_str();
     };
     if (std::strcmp(a, "--subdirs") == 0) {
       options.searchSubdirectories = true;
@@ -143,7 +126,7 @@ int main(int argc, char** argv) {
       options.fileTypes = true;
       options.fileTypesInput = TextFromSystemBytes(v);
     } else if (std::strcmp(a, "--") == 0) {
-      for (++i; i < argc; ++i) dirs.push_back(TextFromSystemBytes(argv[i]));
+      for (++i; i < argc; ++i) dirs.push_back(TextFromSystemBytes(args[static_cast<std::size_t>(i)]));
     } else if (a[0] == '-' && a[1] != '\0') {
       return Usage((std::string("unknown option ") + a).c_str());
     } else {
@@ -151,13 +134,13 @@ int main(int argc, char** argv) {
     }
   }
   if (dirs.empty()) return Usage("no directory given");
-  if (ascii && sizeof(Char) != 1) return ExecAscii(argv);
+  if (ascii && sizeof(Char) != 1) return scan::RunAsciiDriver(argv);
 
   HeadlessWindow window;
   auto started = std::chrono::steady_clock::now();
   SearchStats stats;
   {
-    SearchControl control(window, SearchFlavour::Mac);
+    SearchControl control(window, scan::ProgramFlavour());
     control.Start(dirs, options);
     window.RunUntilEnded();
     stats = control.CurrentRun()->stats;

@@ -568,7 +568,7 @@ TEST(Search, StopWhileTheMacHandOverWaitsShowsNoRows) {
   EXPECT_TRUE(s.window.panelEnabled);
 }
 
-TEST(SearchGate, PausedThreadsSleepUntilResumeOrStopWakesThem) {
+TEST(Search, GatePutsPausedThreadsToSleepUntilResumeOrStopWakesThem) {
   for (bool stop : {false, true}) {
     SCOPED_TRACE(stop ? "Stop" : "Resume");
     SearchGate gate;
