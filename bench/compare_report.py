@@ -61,6 +61,10 @@ def normalised(groups):
     return out
 
 
+def mem_per_file(mib, files):
+    return f"{mib * 1024 * 1024 / files:.0f}"
+
+
 def cpu_model():
     try:
         with open("/proc/cpuinfo") as f:
@@ -99,12 +103,14 @@ def main():
     for kind in a.corpora:
         sets = {}
         for tool in a.tools:
+            if tool.startswith("floor"):
+                continue  # counts only
             with open(os.path.join(a.work, f"out-{kind}-{tool}"), errors="surrogateescape") as f:
                 text = f.read()
             sets[tool] = normalised(PARSERS.get(tool, groups_of_blocks)(text))
         reference = sets["vantrel"]
         found[kind] = (len(reference), sum(len(g) for g in reference))
-        for tool in a.tools:
+        for tool in sets:
             if sets[tool] != reference:
                 only_tool = sets[tool] - reference
                 only_ref = reference - sets[tool]
@@ -112,7 +118,8 @@ def main():
                                 f"in {tool}, {len(only_ref)} only in vantrel; e.g. "
                                 f"{sorted(next(iter(only_tool or only_ref)))[:3]}")
 
-    peers = [t for t in a.tools if not t.startswith("vantrel")]
+    peers = [t for t in a.tools if not t.startswith("vantrel") and not t.startswith("floor")]
+    floors = [t for t in a.tools if t.startswith("floor")]
     lines = []
     # A corpus runs at a tenth when its folder is its name with "-small"
     # ("many-small" itself is a full-size name).
@@ -129,7 +136,10 @@ def main():
               "cold = page cache dropped before each of 3 runs. Peak memory is the maximum "
               "resident set size of one more run (`/usr/bin/time`). A ratio is Vantrel's median "
               "over the peer's: below 1.00 Vantrel is faster. `vantrel` computes MD5 for every "
-              "row; `vantrel-sha1-crc32` adds SHA-1 and CRC-32.", ""]
+              "row; `vantrel-sha1-crc32` adds SHA-1 and CRC-32. `floor-1` and `floor-8` are the "
+              "least I/O any byte-confirming search must do (walk, stat, first block of each file "
+              "of a shared size, full read of the files that agree on it; no digest), on one "
+              "thread and on eight (`bench/floor.cpp`); the better of the two is the floor.", ""]
     if not a.cold:
         lines += ["**Cold runs were not measured:** this machine does not permit dropping the "
                   "page cache (`echo 3 > /proc/sys/vm/drop_caches`: permission denied), so "
@@ -143,8 +153,17 @@ def main():
             with open(os.path.join(a.work, f"mem-{kind}-{tool}")) as f:
                 mem[tool] = int(f.read().split()[-1]) / 1024.0
         groups, files = found[kind]
+        counted = None
+        floor_out = os.path.join(a.work, f"out-{kind}-{floors[0]}") if floors else None
+        if floor_out and os.path.exists(floor_out):
+            with open(floor_out) as f:
+                words = f.read().split()
+            if len(words) >= 2 and words[0] == "files":
+                counted = int(words[1])
         lines += [f"## {a.scales[a.corpora.index(kind)]}", "",
-                  f"Duplicate groups (empty files left out): {groups}, files in them: {files}.", "",
+                  f"Duplicate groups (empty files left out): {groups}, files in them: {files}."
+                  + (f" Files: {counted}; Vantrel's peak memory per file: "
+                     f"{mem_per_file(mem['vantrel'], counted)} bytes." if counted else ""), "",
                   "| tool | warm (s) | cold (s) | peak memory (MiB) | vantrel / tool, warm | vantrel / tool, cold |",
                   "|---|---:|---:|---:|---:|---:|"]
         for tool in a.tools:
@@ -155,15 +174,20 @@ def main():
             lines.append(f"| {tool} | {w:.3f} | {'' if c is None else f'{c:.3f}'} | {mem[tool]:.1f} | {rw} | {rc} |")
         fastest = min(peers, key=lambda t: warm[t])
         peer_mem = statistics.median(mem[t] for t in peers)
+        floor_warm = min((warm[t] for t in floors if t in warm), default=None)
+        floor_cold = min((cold[t] for t in floors if t in cold), default=None)
+        over_floor_warm = f"{warm['vantrel'] / floor_warm:.2f}" if floor_warm else ""
+        over_floor_cold = f"{cold['vantrel'] / floor_cold:.2f}" if floor_cold and cold.get('vantrel') else ""
         goal_rows.append(f"| {a.scales[a.corpora.index(kind)]} | {fastest} | {warm['vantrel'] / warm[fastest]:.2f} | "
                          f"{warm['vantrel-sha1-crc32'] / warm[fastest]:.2f} | "
                          f"{(cold['vantrel'] / min(cold[t] for t in peers)) if cold else float('nan'):.2f} | "
-                         f"{mem['vantrel']:.1f} / {peer_mem:.1f} |")
+                         f"{mem['vantrel']:.1f} / {peer_mem:.1f} | {over_floor_warm} | {over_floor_cold} |")
         lines.append("")
     lines += ["## Against the fastest peer", "",
               "| corpus | fastest peer (warm) | vantrel / fastest, warm | vantrel-sha1-crc32 / fastest, warm "
-              "| vantrel / fastest, cold | vantrel memory / peers' median (MiB) |",
-              "|---|---|---:|---:|---:|---:|"] + goal_rows + [""]
+              "| vantrel / fastest, cold | vantrel memory / peers' median (MiB) | Vantrel / floor, warm "
+              "| Vantrel / floor, cold |",
+              "|---|---|---:|---:|---:|---:|---:|---:|"] + goal_rows + [""]
     lines += ["## Check", ""]
     if failures:
         lines += ["**The tools disagree:**", ""] + [f"- {f}" for f in failures]

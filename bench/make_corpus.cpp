@@ -4,7 +4,7 @@
 // running the generator again for the original's content number, so nothing
 // is held in memory.
 //
-//   make-corpus photos|many-small|same-size DIR [--small] [--seed N]
+//   make-corpus photos|many-small|same-size|tiny DIR [--small] [--seed N]
 //
 // photos      20,000 files in a 3 to 4 level tree, sizes log-uniform from 10 KB
 //             to 1 MB and, for one file in twenty, to 20 MB (so that the corpus
@@ -15,6 +15,7 @@
 // many-small  200,000 files of 0 to 16 KB in a deep tree, 10 % copies, and
 //             200 empty files.
 // same-size   2,000 files of exactly 1 MiB, of which 100 pairs are copies.
+// tiny        500,000 files of 1 B to 2 KB in a 4 level tree, 5 % copies.
 // --small writes a tenth of each.
 
 #include <sys/stat.h>
@@ -127,7 +128,7 @@ void AddCopies(Draw& d, std::vector<PlannedFile>& files, std::size_t originals, 
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: make-corpus photos|many-small|same-size DIR [--small] [--seed N]\n");
+    std::fprintf(stderr, "usage: make-corpus photos|many-small|same-size|tiny DIR [--small] [--seed N]\n");
     return 2;
   }
   std::string kind = argv[1];
@@ -179,6 +180,15 @@ int main(int argc, char** argv) {
     AddCopies(d, files, originals, copies, folder);
     for (std::size_t i = 0; i < empties; ++i)
       files.push_back({folder(i) + "empty" + std::to_string(i), nextContent++, 0, -1});
+  } else if (kind == "tiny") {
+    const std::size_t total = count(500000);
+    const std::size_t copies = total / 20;
+    const std::size_t originals = total - copies;
+    auto folder = [&](std::size_t) { return "tiny/" + Folder(d, 4, 8); };
+    for (std::size_t i = 0; i < originals; ++i)
+      files.push_back({folder(i) + "t" + std::to_string(i), nextContent++,
+                       1 + static_cast<std::int64_t>(d.Below(2048)), -1});
+    AddCopies(d, files, originals, copies, folder);
   } else if (kind == "same-size") {
     const std::size_t total = count(2000);
     const std::size_t pairs = count(100);
