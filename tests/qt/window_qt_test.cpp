@@ -284,6 +284,7 @@ void WindowQtTest::WholeSearchFindsShowsAndDeletesByteNames() {
   app.host.QueueAnswer(kAnswerYes);
   app.Click(GadgetDeleteSelected);
   QCOMPARE(app.host.Boxes().back().title, A("Delete files?"));
+  QVERIFY(app.SearchOver());
   QVERIFY(app.host.WidgetOf(GadgetSelectAll)->isEnabled());
 
   namespace fs = std::filesystem;
