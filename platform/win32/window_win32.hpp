@@ -70,6 +70,7 @@ class Win32Window final : public WindowHost {
   void AppendRow(int gadget, const Text& text) override;
   void AppendRows(int gadget, const std::vector<Text>& cells) override;
   void RemoveRow(int gadget, int row) override;
+  void RemoveRows(int gadget, const std::vector<int>& rows) override;
   void ClearRows(int gadget) override;
 
   Text UserLanguageName() override;
