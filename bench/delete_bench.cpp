@@ -10,8 +10,8 @@
 //
 //   delete_bench DIR [--cold] [--scale N]
 //
-// DIR must lie on a disk (not tmpfs) and hold about 2 GB; --scale N makes a
-// 1/N corpus. Not a test: it prints what it measured.
+// DIR must lie on a disk (not tmpfs) and hold about 4 GB (two corpora of 2 GB);
+// --scale N makes 1/N corpora. Not a test: it prints what it measured.
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -77,12 +78,12 @@ void WriteFile(const fs::path& path, std::uint64_t size, std::uint64_t seed) {
   }
 }
 
-void MakeCorpus(const fs::path& dir, const std::vector<Group>& groups, bool keptToo) {
+void MakeCorpus(const fs::path& dir, const std::vector<Group>& groups) {
   fs::create_directories(dir / "k");
   fs::create_directories(dir / "d");
   std::uint64_t seed = 1;
   for (const Group& g : groups) {
-    if (keptToo) WriteFile(dir / "k" / g.name, g.size, seed);
+    WriteFile(dir / "k" / g.name, g.size, seed);
     WriteFile(dir / "d" / (g.name + "a"), g.size, seed);
     WriteFile(dir / "d" / (g.name + "b"), g.size, seed);
     ++seed;
@@ -96,6 +97,13 @@ bool DropCaches() {
   if (!drop) return false;
   drop << "3\n";
   return static_cast<bool>(drop.flush());
+}
+
+// The calling thread's processor time in milliseconds.
+double ThreadCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
 double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
@@ -129,7 +137,11 @@ int main(int argc, char** argv) {
   fs::remove_all(dir);
   std::printf("corpus: %zu groups, %zu checked files (%.2f GB), %zu kept copies\n", groups.size(), 2 * groups.size(),
               static_cast<double>(checkedBytes) / 1e9, groups.size());
-  MakeCorpus(dir, groups, true);
+  // Two equal corpora made together, so that the floor's files are as old as
+  // the Delete's (a file written just now is slower to remove).
+  const fs::path floorDir = dir / "floor";
+  MakeCorpus(dir, groups);
+  MakeCorpus(floorDir, groups);
 
   BenchHost host;
   Program program(host, SearchFlavour::Mac);
@@ -158,10 +170,24 @@ int main(int argc, char** argv) {
   qint64 lastTick = clock.elapsed();
   qint64 longest = 0;
   qint64 longestAt = 0;
+  // Lateness is wall time: it also counts time the thread waited for a
+  // processor while other processes ran. The thread's own processor time
+  // between two ticks tells what it was made to do.
+  double lastCpu = ThreadCpuMs();
+  double longestCpu = 0;
+  struct Stretch {
+    qint64 end, length;
+    double cpu;
+  };
+  std::vector<Stretch> stretches;  // each over 20 ms
   QTimer ticker;
   ticker.setTimerType(Qt::PreciseTimer);
   QObject::connect(&ticker, &QTimer::timeout, [&] {
     const qint64 now = clock.elapsed();
+    const double cpu = ThreadCpuMs();
+    longestCpu = std::max(longestCpu, cpu - lastCpu);
+    if (now - lastTick - kTick > 20) stretches.push_back({now, now - lastTick - kTick, cpu - lastCpu});
+    lastCpu = cpu;
     if (now - lastTick - kTick > longest) {
       longest = now - lastTick - kTick;
       longestAt = now;
@@ -173,6 +199,8 @@ int main(int argc, char** argv) {
   QTest::qWait(2000);
   const qint64 idleLongest = longest;
   longest = 0;
+  longestCpu = 0;
+  stretches.clear();
 
   host.QueueAnswer(kAnswerYes);
   const auto start = std::chrono::steady_clock::now();
@@ -192,13 +220,20 @@ int main(int argc, char** argv) {
               "itself took %lld ms\n",
               static_cast<long long>(longest), static_cast<long long>(longestAt - clicked),
               static_cast<long long>(clickMs));
+  std::printf("window thread: at most %.1f ms of its own processor time between two ticks\n", longestCpu);
+  for (const Stretch& st : stretches)
+    std::printf("  late by %lld ms, ending %lld ms after the click, %.1f ms of it on the processor\n",
+                static_cast<long long>(st.length), static_cast<long long>(st.end - clicked), st.cpu);
   std::printf("window thread idle for 2 s before: late by at most %lld ms (the machine's load)\n",
               static_cast<long long>(idleLongest));
 
-  // The floor: the same files made again, then one read of each and rm.
-  MakeCorpus(dir, groups, false);
-  if (cold && dropped) DropCaches();
-  const std::string q = "'" + dir.native() + "'";
+  // The floor on the other corpus: one read of each file and rm. Warm, its
+  // files are first read once, as the search read the Delete's.
+  const std::string q = "'" + floorDir.native() + "'";
+  if (cold && dropped)
+    DropCaches();
+  else
+    Run("find " + q + " -type f -print0 | xargs -0 cat > /dev/null");
   const double cat = Run("find " + q + "/k " + q + "/d -type f -print0 | xargs -0 cat > /dev/null");
   const double rm = Run("find " + q + "/d -type f -print0 | xargs -0 rm -f");
   std::printf("floor (%s): cat %.3f s + rm %.3f s = %.3f s; Delete / floor = %.2f\n",
