@@ -67,7 +67,8 @@ function(vantrel_add_core WIDTH CHAR)
     ${PROJECT_SOURCE_DIR}/engine/confirm_batches.cpp
     ${PROJECT_SOURCE_DIR}/engine/result_rows.cpp
     ${PROJECT_SOURCE_DIR}/engine/search_worker.cpp
-    ${PROJECT_SOURCE_DIR}/engine/search_control.cpp)
+    ${PROJECT_SOURCE_DIR}/engine/search_control.cpp
+    ${PROJECT_SOURCE_DIR}/engine/delete_job.cpp)
   target_link_libraries(${engine} PUBLIC ${platform} ZLIB::ZLIB)
   target_compile_options(${engine} PRIVATE ${VANTREL_WARNINGS})
   if(VANTREL_HOST STREQUAL "win32")
@@ -87,8 +88,7 @@ function(vantrel_add_core WIDTH CHAR)
     ${PROJECT_SOURCE_DIR}/ui/program.cpp
     ${PROJECT_SOURCE_DIR}/ui/commands_search_list.cpp
     ${PROJECT_SOURCE_DIR}/ui/commands_search.cpp
-    ${PROJECT_SOURCE_DIR}/ui/commands_results.cpp
-    ${PROJECT_SOURCE_DIR}/ui/delete_check.cpp)
+    ${PROJECT_SOURCE_DIR}/ui/commands_results.cpp)
   target_link_libraries(${ui} PUBLIC ${engine})
   target_compile_options(${ui} PRIVATE ${VANTREL_WARNINGS})
 endfunction()

@@ -73,6 +73,7 @@ SearchControl::StartResult SearchControl::Start(const std::vector<Text>& searchL
   const bool high = options.highPriority;
   run->onWorkerStart = [high] { SetCurrentThreadSearchPriority(high); };
   run_ = run;
+  job_ = false;
   try {
     worker_ = std::thread([run] { SearchWorker(run); });
   } catch (const std::system_error&) {
@@ -87,8 +88,30 @@ SearchControl::StartResult SearchControl::Start(const std::vector<Text>& searchL
   return StartResult::Started;
 }
 
+bool SearchControl::StartJob(std::function<void(SearchRun&)> body) {
+  ReapFinishedWorker();
+  if (IsAlive()) return false;
+  if (run_) run_->live.store(false);
+  window_.SetPanelEnabled(false);
+  auto run = std::make_shared<SearchRun>();
+  run->flavour = flavour_;
+  run->window = &window_;
+  run_ = run;
+  job_ = true;
+  try {
+    worker_ = std::thread([run, body = std::move(body)] { body(*run); });
+  } catch (const std::system_error&) {
+    run_.reset();
+    job_ = false;
+    window_.SetPanelEnabled(true);
+    return false;
+  }
+  return true;
+}
+
 void SearchControl::Pause() {
-  if (IsAlive()) run_->gate.AddPause();
+  // A job that was told to stop is taking its last steps: nothing to hold.
+  if (IsAlive() && !run_->gate.StopRequested()) run_->gate.AddPause();
 }
 
 bool SearchControl::Resume() { return IsAlive() && run_->gate.RemovePause(); }
@@ -103,6 +126,14 @@ bool SearchControl::TogglePause() {
 
 void SearchControl::Stop() {
   if (!IsAlive()) return;
+  if (job_) {
+    // Stop first, then lift the pauses: a worker woken by the last lifted
+    // pause must find the stop already there, or it would do one unit more.
+    run_->gate.RequestStop();
+    while (run_->gate.RemovePause()) {
+    }
+    return;
+  }
   // From here on nothing the worker queued for the window has any effect.
   run_->live.store(false);
   run_->gate.RequestStop();

@@ -3,8 +3,11 @@
 // copies the options into the settings and starts the worker, which walks the
 // search list, admits the files and runs the detection pass; the window keeps
 // answering all the while. Pause and Stop are cooperative (see SearchGate).
+// The same worker runs the other long command, Delete, as a job: one worker at
+// a time, whichever it runs, and Pause acts on both alike.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -53,7 +56,19 @@ class SearchControl {
   // Ends a running search: waits for the worker to end, then sets the bar to 0,
   // empties the lists, resets the size limits and enables the panel. No row,
   // progress or message of the stopped search appears afterwards.
+  // A running job is only asked to end at its next checkpoint, without a
+  // wait: it then takes its own last steps (see StartJob).
   void Stop();
+
+  // Starts body on the worker as a job that is not a search (a Delete), unless
+  // a worker is alive: the panel is disabled as for a search, and body works
+  // through the run's gate and posts through the run. Its last window step
+  // goes through PostLast and gives the panel back. False when nothing was
+  // started (a worker is alive, or no thread could be made: the panel is then
+  // enabled again).
+  bool StartJob(std::function<void(SearchRun&)> body);
+  // Whether the live worker runs a job rather than a search.
+  bool RunningJob() const { return IsAlive() && job_; }
 
   // Whether a search is under way: a worker was started and the window has
   // not yet taken the search's last step (rows shown, panel enabled).
@@ -82,6 +97,7 @@ class SearchControl {
   ListingSlots slots_;
   PassIo io_ = PassIo::Platform();
   std::shared_ptr<SearchRun> run_;
+  bool job_ = false;  // run_ belongs to a job
   std::thread worker_;
 };
 

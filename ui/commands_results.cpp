@@ -1,10 +1,10 @@
 // The result list's commands: the three marking commands, Clear list and
 // Delete selected files.
 
+#include <memory>
 #include <unordered_map>
 
 #include "engine/file_system.hpp"
-#include "ui/delete_check.hpp"
 #include "ui/program.hpp"
 
 namespace vantrel {
@@ -44,7 +44,8 @@ void Program::ReverseSelection() {
 }
 
 void Program::ClearList() {
-  if (host_.RowCount(GadgetResults) == 0) return;
+  // A running Delete removes rows by their numbers when it ends.
+  if (search_.RunningJob() || host_.RowCount(GadgetResults) == 0) return;
   if (host_.Ask(BoxKind::Question, texts_.TextClearList, texts_.TextClearListQuestion) == kAnswerYes)
     host_.ClearRows(GadgetResults);
 }
@@ -55,12 +56,15 @@ int Program::ConfirmDeleteFiles() {
 }
 
 void Program::DeleteSelectedFiles() {
+  // One long command at a time: a search or a Delete holds the worker (and
+  // keeps the panel with this button disabled).
+  if (search_.IsAlive()) return;
   // A row counts as checked by its check mark, highlighted or not.
   const int rows = host_.RowCount(GadgetResults);
-  std::vector<int> deletionList;
+  auto request = std::make_shared<DeleteRequest>();
   for (int row = 0; row < rows; ++row)
-    if (host_.RowState(GadgetResults, row) & kRowChecked) deletionList.push_back(row);
-  if (deletionList.empty()) return;
+    if (host_.RowState(GadgetResults, row) & kRowChecked) request->deletionList.push_back(row);
+  if (request->deletionList.empty()) return;
 
   host_.SetWindowEnabled(false);
   int answer;
@@ -77,27 +81,45 @@ void Program::DeleteSelectedFiles() {
 
   // The first unchecked row of each group is the copy the user keeps. A
   // checked file goes only while it still holds that copy's bytes; a group
-  // the user checked entirely goes as asked.
+  // the user checked entirely goes as asked. The rows cannot change while the
+  // job runs (the panel is disabled), so the job works on this copy of them.
   std::unordered_map<Text, int> keptOfGroup;
+  request->rowPaths.reserve(static_cast<std::size_t>(rows));
   for (int row = 0; row < rows; ++row) {
+    request->rowPaths.push_back(host_.RowText(GadgetResults, row, 1));
     if (host_.RowState(GadgetResults, row) & kRowChecked) continue;
     keptOfGroup.emplace(host_.RowText(GadgetResults, row, 0), row);
   }
-  for (int row : deletionList) {
-    const Text path = host_.RowText(GadgetResults, row, 1);
+  for (int row : request->deletionList) {
     auto kept = keptOfGroup.find(host_.RowText(GadgetResults, row, 0));
-    if (kept != keptOfGroup.end() && !StillACopyOf(path, host_.RowText(GadgetResults, kept->second, 1)))
-      continue;  // kept with its row, as a failed deletion is
-    files_.deleteFile(path);
+    request->keptRow.push_back(kept != keptOfGroup.end() ? kept->second : -1);
   }
-  // Rows of files that cannot be opened any more go, deleted here or not.
-  // The path is taken as it stands: a blank at either end is part of a name,
-  // and trimming it would ask about another file.
-  std::vector<int> gone;
-  const int left = host_.RowCount(GadgetResults);
-  for (int row = 0; row < left; ++row)
-    if (CanOpenFile(host_.RowText(GadgetResults, row, 1)) != 1) gone.push_back(row);
-  host_.RemoveRows(GadgetResults, gone);
+  DeleteIo io = DeleteIo::Platform();
+  io.deleteFile = files_.deleteFile;
+  if (files_.source) io.source = files_.source;
+
+  // The files are compared and deleted on the worker; the bar is busy until
+  // the job has sized its work and shows the first value.
+  ShowBusy(true);
+  Program* self = this;
+  const bool started = search_.StartJob([request, io, self](SearchRun& run) {
+    auto keepGoing = [&run] { return run.gate.Checkpoint(); };
+    auto progress = [&run](int value) { run.Post([value](SearchWindow& w) { w.SetProgress(value); }); };
+    auto outcome = std::make_shared<DeleteOutcome>(RunDelete(*request, io, keepGoing, progress));
+    run.PostLast([self, outcome](SearchWindow&) { self->FinishDelete(*outcome); });
+  });
+  if (!started) {
+    // No thread: the Delete runs here, as the user asked, with the window
+    // waiting for it.
+    FinishDelete(RunDelete(*request, io, {}, [this](int value) { SetProgress(value); }));
+  }
+}
+
+void Program::FinishDelete(const DeleteOutcome& outcome) {
+  // Rows of files that cannot be opened any more go, in one call.
+  host_.RemoveRows(GadgetResults, outcome.goneRows);
+  SetProgress(0);
+  SetPanelEnabled(true);
 }
 
 }  // namespace vantrel

@@ -46,6 +46,13 @@ SearchOptions Program::ReadOptions() {
 }
 
 void Program::Start() {
+  // During a Delete, Start starts nothing and asks nothing; like a paused
+  // search, a paused Delete goes on.
+  if (search_.RunningJob()) {
+    search_.Resume();
+    ShowPauseState();
+    return;
+  }
   if (host_.RowCount(GadgetResults) > 0) {
     if (host_.Ask(BoxKind::Question, texts_.TextNewSearchTitle, texts_.TextNewSearchQuestion) != kAnswerYes)
       return;
@@ -54,9 +61,15 @@ void Program::Start() {
   std::vector<Text> searchList;
   const int rows = host_.RowCount(GadgetSearchList);
   for (int row = 0; row < rows; ++row) searchList.push_back(host_.RowText(GadgetSearchList, row, 0));
+  // A new search shows the bar busy until the pass gives its first value: the
+  // walk and the probe come first, and they have no measure.
+  const bool starts = !search_.IsAlive() && !searchList.empty();
+  if (starts) ShowBusy(true);
   // A live search is resumed (one pause taken away) and keeps the options it
   // started with; the Mac programs' button then shows the worker's real state.
-  if (search_.Start(searchList, ReadOptions()) == SearchControl::StartResult::NoDirectories)
+  const SearchControl::StartResult result = search_.Start(searchList, ReadOptions());
+  if (starts && result != SearchControl::StartResult::Started) ShowBusy(false);
+  if (result == SearchControl::StartResult::NoDirectories)
     host_.Ask(BoxKind::Error, texts_.TextErrorTitle, texts_.TextNoDirectories);
   ShowPauseState();
 }

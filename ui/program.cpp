@@ -8,7 +8,7 @@
 
 namespace vantrel {
 
-HostFiles HostFiles::Platform() { return {DeleteFileAt, ShortPathOf}; }
+HostFiles HostFiles::Platform() { return {DeleteFileAt, ShortPathOf, DeleteIo::Platform().source}; }
 
 Program::Program(WindowHost& host, SearchFlavour flavour)
     : host_(host), flavour_(flavour), files_(HostFiles::Platform()), search_(*this, flavour) {}
@@ -126,7 +126,17 @@ void Program::PostToWindow(std::function<void()> task) {
   });
 }
 
-void Program::SetProgress(int value) { host_.SetValue(GadgetProgress, value); }
+void Program::SetProgress(int value) {
+  // The first value ends the busy state: from then on the bar shows values.
+  ShowBusy(false);
+  host_.SetValue(GadgetProgress, value);
+}
+
+void Program::ShowBusy(bool busy) {
+  if (busy_ == busy) return;
+  busy_ = busy;
+  host_.SetBusy(GadgetProgress, busy);
+}
 
 void Program::InsertResultRows(const ResultRowList& cells) { host_.AppendRows(GadgetResults, cells); }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/delete_job.hpp"
 #include "engine/search_control.hpp"
 #include "ui/gadgets.hpp"
 #include "ui/ui_texts.hpp"
@@ -20,6 +21,8 @@ namespace vantrel {
 struct HostFiles {
   std::function<bool(const Text&)> deleteFile;
   std::function<Text(const Text&)> shortPath;
+  // Makes the sources Delete compares files through (tests count the reads).
+  std::function<std::unique_ptr<DeleteSource>()> source;
   static HostFiles Platform();
 };
 
@@ -94,6 +97,11 @@ class Program final : public SearchWindow, public WindowEvents {
   int PauseGadget() const { return IsMac() ? GadgetMacPause : GadgetPause; }
   void ShowPauseState();
   void EndSequence();
+  // Shows the bar busy (no value yet) or back to its values.
+  void ShowBusy(bool busy);
+  // The Delete's last window step: the rows of files that are gone go, the
+  // bar goes back to 0 and the panel is enabled.
+  void FinishDelete(const DeleteOutcome& outcome);
 
   WindowHost& host_;
   SearchFlavour flavour_;
@@ -107,6 +115,7 @@ class Program final : public SearchWindow, public WindowEvents {
   SearchControl search_;
   bool relayoutQueued_ = false;
   bool ended_ = false;
+  bool busy_ = false;  // the bar shows its busy state
 };
 
 }  // namespace vantrel

@@ -125,6 +125,9 @@ class WindowHost {
   virtual void SetText(int gadget, const Text& text) = 0;
   // Sets a progress bar's value, or a spin field's value (arrows and text).
   virtual void SetValue(int gadget, std::int64_t value) = 0;
+  // Puts a progress bar into its busy state (moving, showing no value), or
+  // back to showing its value.
+  virtual void SetBusy(int gadget, bool busy) = 0;
   // Shows a tab of the panel.
   virtual void SelectTab(int panel, int tab) = 0;
 

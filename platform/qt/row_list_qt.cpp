@@ -2,6 +2,7 @@
 
 #include <QItemSelectionModel>
 #include <QMetaObject>
+#include <QScrollBar>
 
 #include "platform/qt/text_qt.hpp"
 #include "ui/window_host.hpp"
@@ -198,9 +199,16 @@ void RowList::RemoveRows(const std::vector<int>& rows) {
   // above it, or the row that takes the place of a removed one.
   const int current = view_->currentIndex().row();
   const int currentColumn = std::max(view_->currentIndex().column(), 0);
+  // The row at the top of the view stays at the top, or the row that takes
+  // its place; the view stays scrolled sideways as it was.
+  const int top = view_->indexAt(QPoint(0, 0)).row();
+  const int sideways = view_->horizontalScrollBar()->value();
   int above = 0;
-  for (int row : rows)
+  int aboveTop = 0;
+  for (int row : rows) {
     if (row >= 0 && row < current) ++above;
+    if (row >= 0 && row < top) ++aboveTop;
+  }
   showing_ = true;
   model_->RemoveRows(rows);
   showing_ = false;
@@ -216,6 +224,10 @@ void RowList::RemoveRows(const std::vector<int>& rows) {
     view_->selectionModel()->setCurrentIndex(model_->index(std::min(current - above, left - 1), currentColumn),
                                              QItemSelectionModel::NoUpdate);
     showing_ = false;
+  }
+  if (top >= 0 && left > 0) {
+    view_->scrollTo(model_->index(std::min(top - aboveTop, left - 1), 0), QAbstractItemView::PositionAtTop);
+    view_->horizontalScrollBar()->setValue(sideways);
   }
   if (highlightChanged_) ShowStates();
 }

@@ -91,7 +91,8 @@ class RowList final : public QObject {
   void AppendRows(const std::vector<Text>& cells);
   void RemoveRow(int row);
   // Removes the given rows (ascending) at once; the rows left keep their bits,
-  // and the current row stays on the same row where that row is left.
+  // and the current row and the row at the top of the view stay the same rows
+  // where those rows are left (else the rows that take their places).
   void RemoveRows(const std::vector<int>& rows);
   void Clear();
   // Flips the check of a row, as a click on its check box does.

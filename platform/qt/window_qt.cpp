@@ -412,6 +412,12 @@ void QtWindowHost::SetValue(int gadget, std::int64_t value) {
     static_cast<SpinField*>(c->widget)->SetValue(value);
 }
 
+void QtWindowHost::SetBusy(int gadget, bool busy) {
+  // A bar whose range is empty moves on its own and shows no value.
+  const Control* c = Find(gadget);
+  if (c && c->kind == ControlKind::ProgressBar) static_cast<QProgressBar*>(c->widget)->setRange(0, busy ? 0 : 100);
+}
+
 void QtWindowHost::SelectTab(int panel, int tab) {
   const Control* c = Find(panel);
   if (c && c->kind == ControlKind::Panel) static_cast<QTabWidget*>(c->widget)->setCurrentIndex(tab);

@@ -60,6 +60,7 @@ class QtWindowHost : public WindowHost {
   Text TextOf(int gadget) override;
   void SetText(int gadget, const Text& text) override;
   void SetValue(int gadget, std::int64_t value) override;
+  void SetBusy(int gadget, bool busy) override;
   void SelectTab(int panel, int tab) override;
 
   int RowCount(int gadget) override;

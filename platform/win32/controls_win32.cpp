@@ -328,6 +328,16 @@ void Win32Window::SetValue(int gadget, std::int64_t value) {
   }
 }
 
+void Win32Window::SetBusy(int gadget, bool busy) {
+  Control* control = Find(gadget);
+  if (control == nullptr || control->kind != ControlKind::ProgressBar) return;
+  // A marquee bar moves on its own and shows no position; the style decides
+  // the mode and PBM_SETMARQUEE starts or stops the motion.
+  const LONG_PTR style = GetWindowLongPtrW(control->hwnd, GWL_STYLE);
+  SetWindowLongPtrW(control->hwnd, GWL_STYLE, busy ? (style | PBS_MARQUEE) : (style & ~LONG_PTR{PBS_MARQUEE}));
+  SendMessageW(control->hwnd, PBM_SETMARQUEE, busy ? TRUE : FALSE, 0);
+}
+
 // --- What the controls report ---------------------------------------------------
 
 bool Win32Window::HandleCommand(WPARAM wParam, LPARAM lParam) {

@@ -125,6 +125,63 @@ void Win32Window::RemoveRow(int gadget, int row) {
   }
 }
 
+void Win32Window::RemoveRows(int gadget, const std::vector<int>& rows) {
+  Control* control = Find(gadget);
+  if (control == nullptr || !control->rows) {
+    WindowHost::RemoveRows(gadget, rows);
+    return;
+  }
+  if (rows.empty()) return;
+  HWND list = control->hwnd;
+  auto nextSelected = [list](int after) {
+    return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(after), LVNI_SELECTED));
+  };
+  // What the user sees, by row: the row at the top, the focused row and the
+  // selected rows. The list view keeps them by number, so they are set again
+  // for the rows' new numbers once the rows have closed up.
+  const int top = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+  const int focused = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+  std::vector<int> selected;
+  for (int row = nextSelected(-1); row >= 0; row = nextSelected(row)) selected.push_back(row);
+  // A row's number once the rows before it are gone; a removed row's number
+  // is that of the row which takes its place.
+  auto newNumber = [&rows](int row) {
+    return row - static_cast<int>(std::lower_bound(rows.begin(), rows.end(), row) - rows.begin());
+  };
+  auto removed = [&rows](int row) { return std::binary_search(rows.begin(), rows.end(), row); };
+
+  // From the last to the first: the rows only mark the removals, and close
+  // up once.
+  const int before = control->rows->Count();
+  for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+    if (*it >= 0 && *it < before) control->rows->Remove(*it);
+  const int left = control->rows->Count();
+  SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(left), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+  item.stateMask = item.state = LVIS_SELECTED;
+  for (int row : selected)
+    if (!removed(row)) SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(newNumber(row)), reinterpret_cast<LPARAM>(&item));
+  if (left > 0 && focused >= 0) {
+    item.stateMask = item.state = LVIS_FOCUSED;
+    const int now = std::min(newNumber(focused), left - 1);
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(now), reinterpret_cast<LPARAM>(&item));
+    SendMessageW(list, LVM_SETSELECTIONMARK, 0, static_cast<LPARAM>(now));
+  }
+  if (left > 0 && top >= 0) {
+    const int wanted = std::min(newNumber(top), left - 1);
+    const int shown = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+    RECT from{LVIR_BOUNDS, 0, 0, 0};
+    RECT to{LVIR_BOUNDS, 0, 0, 0};
+    if (shown != wanted && SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(shown), reinterpret_cast<LPARAM>(&from)) &&
+        SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(wanted), reinterpret_cast<LPARAM>(&to)))
+      SendMessageW(list, LVM_SCROLL, 0, to.top - from.top);
+  }
+  control->selectedCount = -1;
+  InvalidateRect(list, nullptr, FALSE);
+}
+
 void Win32Window::ClearRows(int gadget) {
   Control* control = Find(gadget);
   if (control == nullptr) return;

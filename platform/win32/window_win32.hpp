@@ -60,6 +60,7 @@ class Win32Window final : public WindowHost {
   Text TextOf(int gadget) override;
   void SetText(int gadget, const Text& text) override;
   void SetValue(int gadget, std::int64_t value) override;
+  void SetBusy(int gadget, bool busy) override;
   void SelectTab(int panel, int tab) override;
 
   int RowCount(int gadget) override;
@@ -69,6 +70,7 @@ class Win32Window final : public WindowHost {
   void AppendRow(int gadget, const Text& text) override;
   void AppendRows(int gadget, const std::vector<Text>& cells) override;
   void RemoveRow(int gadget, int row) override;
+  void RemoveRows(int gadget, const std::vector<int>& rows) override;
   void ClearRows(int gadget) override;
 
   Text UserLanguageName() override;

@@ -15,7 +15,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTableView>
@@ -102,14 +104,17 @@ void OnModal(std::function<void(QWidget*)> fn) {
   timer->start(20);
 }
 
-// A stage hook that holds the worker at the fingerprints until released.
+// A stage hook that holds the worker at a stage (the fingerprints unless
+// told otherwise) until released.
 struct HeldWorker {
+  explicit HeldWorker(int stage = kStageFingerprints) : at(stage) {}
+  int at;
   std::shared_ptr<std::atomic<bool>> reached = std::make_shared<std::atomic<bool>>(false);
   std::shared_ptr<std::atomic<bool>> release = std::make_shared<std::atomic<bool>>(false);
   PassIo Io() const {
     PassIo io = PassIo::Platform();
-    io.stageReached = [reached = reached, release = release](int stage) {
-      if (stage != kStageFingerprints) return;
+    io.stageReached = [reached = reached, release = release, at = at](int stage) {
+      if (stage != at) return;
       reached->store(true);
       while (!release->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     };
@@ -134,6 +139,8 @@ class WindowQtTest : public QObject {
   void ANameWithALineBreakShowsWhole();
   void ChooserAnswerNeverNamesAnotherFolder();
   void RemovingRowsKeepsTheRowsLeftAsTheyWere();
+  void BarIsBusyUntilTheFirstValueOfASearchAndOfADelete();
+  void DeleteKeepsTheScrollPositionAndTheCurrentRow();
 };
 
 void WindowQtTest::WidgetsSitWhereTheLayoutPutsThem() {
@@ -284,6 +291,7 @@ void WindowQtTest::WholeSearchFindsShowsAndDeletesByteNames() {
   app.host.QueueAnswer(kAnswerYes);
   app.Click(GadgetDeleteSelected);
   QCOMPARE(app.host.Boxes().back().title, A("Delete files?"));
+  QVERIFY(app.SearchOver());
   QVERIFY(app.host.WidgetOf(GadgetSelectAll)->isEnabled());
 
   namespace fs = std::filesystem;
@@ -602,6 +610,104 @@ void WindowQtTest::RemovingRowsKeepsTheRowsLeftAsTheyWere() {
   app.host.RemoveRows(GadgetResults, {0, 1, 2, 3, 4});
   QCOMPARE(app.host.RowCount(GadgetResults), 0);
   QCOMPARE(view->model()->rowCount(), 0);
+}
+
+void WindowQtTest::BarIsBusyUntilTheFirstValueOfASearchAndOfADelete() {
+  TempTree tree({{"x.bin", "twins"}, {"y.bin", "twins"}, {"z.bin", "twins"}});
+  QtApp app;
+  auto* bar = app.Widget<QProgressBar>(GadgetProgress);
+  QVERIFY(bar);
+  QCOMPARE(bar->maximum(), 100);
+  HeldWorker held(kStageWalk);
+  app.program->Search().SetPassIo(held.Io());
+  app.TypeFolder(tree.Root().native());
+  app.Click(GadgetAdd);
+  app.Click(GadgetStart);
+  QTRY_VERIFY_WITH_TIMEOUT(held.reached->load(), 30000);
+  // The walk runs: the bar moves on its own, with no value.
+  QCOMPARE(bar->minimum(), 0);
+  QCOMPARE(bar->maximum(), 0);
+  held.release->store(true);
+  QVERIFY(app.SearchOver());
+  QCOMPARE(bar->maximum(), 100);
+  QCOMPARE(bar->value(), 0);
+  QCOMPARE(app.host.RowCount(GadgetResults), 3);
+
+  // A Delete held inside its first deletion has shown no value yet.
+  auto inside = std::make_shared<std::atomic<bool>>(false);
+  auto letGo = std::make_shared<std::atomic<bool>>(false);
+  HostFiles files = HostFiles::Platform();
+  files.deleteFile = [inside, letGo](const Text& path) {
+    inside->store(true);
+    while (!letGo->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return DeleteFileAt(path);
+  };
+  app.program->SetHostFiles(files);
+  app.Click(GadgetSelectAllButOne);
+  app.host.QueueAnswer(kAnswerYes);
+  app.Click(GadgetDeleteSelected);
+  QTRY_VERIFY_WITH_TIMEOUT(inside->load(), 30000);
+  QTest::qWait(50);  // the window's thread runs what has been posted
+  QCOMPARE(bar->maximum(), 0);
+  QVERIFY(!app.Panel()->isEnabled());
+  letGo->store(true);
+  QVERIFY(app.SearchOver());
+  QCOMPARE(bar->maximum(), 100);
+  QCOMPARE(bar->value(), 0);
+  QVERIFY(app.Panel()->isEnabled());
+  QCOMPARE(app.host.RowCount(GadgetResults), 1);
+}
+
+void WindowQtTest::DeleteKeepsTheScrollPositionAndTheCurrentRow() {
+  // 150 pairs: Select all except one checks the second file of each, so the
+  // Delete removes every second row. Row 2k is kept and becomes row k; row
+  // 2k + 1 goes, and the row after it (2k + 2, now k + 1) takes its place.
+  constexpr int kPairs = 150;
+  std::vector<testing::TreeEntry> entries;
+  for (int pair = 0; pair < kPairs; ++pair) {
+    const std::string contents = testing::PatternBytes(static_cast<std::size_t>(100 + pair), static_cast<unsigned>(pair));
+    entries.push_back({"a/" + std::to_string(pair), contents});
+    entries.push_back({"b/" + std::to_string(pair), contents});
+  }
+  struct Case {
+    const char* what;
+    int top;      // the row scrolled to the top
+    int current;  // the focused row
+    int topAfter;
+    int currentAfter;
+  } cases[] = {
+      {"a kept row at the top, a kept row focused", 120, 150, 60, 75},
+      {"a deleted row at the top, a deleted row focused", 121, 131, 61, 66},
+  };
+  for (const Case& c : cases) {
+    qInfo("%s", c.what);
+    TempTree tree(entries);
+    QtApp app;
+    app.host.AppendRow(GadgetSearchList, tree.PathOf("a"));
+    app.host.AppendRow(GadgetSearchList, tree.PathOf("b"));
+    app.Click(GadgetStart);
+    QVERIFY(app.SearchOver());
+    QCOMPARE(app.host.RowCount(GadgetResults), 2 * kPairs);
+    app.Click(GadgetSelectAllButOne);
+    QTableView* view = app.Results();
+    QApplication::processEvents();
+    view->selectionModel()->setCurrentIndex(view->model()->index(c.current, 2), QItemSelectionModel::NoUpdate);
+    QApplication::processEvents();
+    view->scrollTo(view->model()->index(c.top, 1), QAbstractItemView::PositionAtTop);
+    view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum() / 2);
+    QApplication::processEvents();
+    QCOMPARE(view->indexAt(QPoint(2, 2)).row(), c.top);
+    const int scrolledLeft = view->horizontalScrollBar()->value();
+
+    app.host.QueueAnswer(kAnswerYes);
+    app.Click(GadgetDeleteSelected);
+    QVERIFY(app.SearchOver());
+    QApplication::processEvents();
+    QCOMPARE(app.host.RowCount(GadgetResults), kPairs);
+    QCOMPARE(view->indexAt(QPoint(2, 2)).row(), c.topAfter);
+    QCOMPARE(view->currentIndex().row(), c.currentAfter);
+    QCOMPARE(view->horizontalScrollBar()->value(), scrolledLeft);
+  }
 }
 
 }  // namespace vantrel

@@ -30,6 +30,7 @@ class RecordingHost : public WindowHost {
     bool enabled = true;
     bool checked = false;
     std::int64_t value = 0;
+    bool busy = false;
     Text tooltip;
     std::vector<std::pair<Text, int>> columns;
     std::vector<Row> rows;
@@ -94,7 +95,14 @@ class RecordingHost : public WindowHost {
     Control& c = At(gadget);
     c.value = value;
     if (c.kind == ControlKind::SpinField) c.text = DecimalText(value);
-    if (gadget == GadgetProgress) progress.push_back(static_cast<int>(value));
+    if (gadget == GadgetProgress) {
+      progress.push_back(static_cast<int>(value));
+      bar.push_back(std::to_string(value));
+    }
+  }
+  void SetBusy(int gadget, bool busy) override {
+    At(gadget).busy = busy;
+    if (gadget == GadgetProgress) bar.push_back(busy ? "busy" : "idle");
   }
   void SelectTab(int panel, int tab) override { At(panel).selectedTab = tab; }
 
@@ -141,6 +149,8 @@ class RecordingHost : public WindowHost {
   std::vector<int> tooltipOrder;
   std::vector<std::string> log;
   std::vector<int> progress;
+  // The progress bar's changes in order: its values, "busy" and "idle".
+  std::vector<std::string> bar;
   WindowEvents* events = nullptr;
   Text title;
   Extent client{0, 0};

@@ -4,9 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <mutex>
+#include <thread>
 
 #include "engine/file_system.hpp"
 #include "tests/support/temp_tree.hpp"
@@ -30,6 +37,14 @@ void Search(App& app, const TempTree& tree) {
   app.Click(GadgetAdd);
   app.Check(GadgetSubdirs, true);
   app.Click(GadgetStart);
+  ASSERT_TRUE(app.FinishSearch());
+}
+
+// Clicks Delete (its answer queued) and waits for it: the click only starts
+// the job on the worker, and the rows change when its last step arrives.
+void DeleteAndWait(App& app) {
+  app.Click(GadgetDeleteSelected);
+  EXPECT_TRUE(app.program->Search().RunningJob());
   ASSERT_TRUE(app.FinishSearch());
 }
 
@@ -64,7 +79,7 @@ TEST(WholeSearch, SelectAllButOneThenDeleteLeavesOneFileOfEveryGroup) {
     EXPECT_EQ(app.host.At(GadgetPanel).selectedTab, kResultsTab);
     app.Click(GadgetSelectAllButOne);
     app.host.QueueAnswer(kAnswerYes);
-    app.Click(GadgetDeleteSelected);
+    DeleteAndWait(app);
     ASSERT_EQ(app.Boxes().size(), 1u);
     EXPECT_EQ(app.Boxes()[0].title, mac ? T("Delete files?") : T("Delete selected files?"));
     EXPECT_EQ(app.Boxes()[0].text,
@@ -162,7 +177,7 @@ TEST(Delete, ACheckedFileGoesOnlyWhileItIsStillACopyOfTheFileKept) {
     }
     const std::string goneBefore = fs::is_symlink(tree.Root() / "gone") ? "link" : "file";
     app.host.QueueAnswer(kAnswerYes);
-    app.Click(GadgetDeleteSelected);
+    DeleteAndWait(app);
     EXPECT_EQ(fs::exists(fs::symlink_status(tree.Root() / "gone")), !c.goneDeleted) << goneBefore;
     EXPECT_FALSE(fs::exists(tree.Root() / "y"));  // the untouched pair is deleted as asked
     EXPECT_TRUE(fs::exists(tree.Root() / "x"));
@@ -187,7 +202,7 @@ TEST(Delete, AFailedDeletionKeepsItsCheckedRowAndTheOthersStillGo) {
   app.program->SetHostFiles(files);
   app.Click(GadgetSelectAll);  // a whole group checked: deleted as asked
   app.host.QueueAnswer(kAnswerYes);
-  app.Click(GadgetDeleteSelected);
+  DeleteAndWait(app);
   EXPECT_EQ(FilesLeft(tree), std::vector<std::string>{"b"});
   EXPECT_EQ(RowPaths(app, tree), std::vector<std::string>{"b"});
   EXPECT_EQ(app.States(GadgetResults), std::vector<int>{kRowChecked});
@@ -202,7 +217,7 @@ TEST(Delete, RowsOfFilesRemovedByHandGoWithTheNextDelete) {
   const int b = RowOf(app, tree, "b");
   app.host.SetRowState(GadgetResults, b > a ? b : a, kRowChecked);
   app.host.QueueAnswer(kAnswerYes);
-  app.Click(GadgetDeleteSelected);
+  DeleteAndWait(app);
   EXPECT_EQ(Sorted(RowPaths(app, tree)), (std::vector<std::string>{b > a ? "a" : "b", "d"}));
   EXPECT_EQ(FilesLeft(tree), (std::vector<std::string>{b > a ? "a" : "b", "d"}));
 }
@@ -243,11 +258,310 @@ TEST(Delete, RowsFollowTheirOwnFilesWhenNamesEndInABlank) {
     ASSERT_EQ(RowPaths(app, tree), (std::vector<std::string>{c.kept, c.deleted}));
     app.Click(GadgetSelectAllButOne);
     app.host.QueueAnswer(kAnswerYes);
-    app.Click(GadgetDeleteSelected);
+    DeleteAndWait(app);
     EXPECT_FALSE(fs::exists(tree.Root() / c.deleted));
     EXPECT_TRUE(fs::exists(tree.Root() / c.kept));
     EXPECT_EQ(RowPaths(app, tree), std::vector<std::string>{c.kept});
   }
+}
+
+// --- Delete on the worker ----------------------------------------------------
+
+// Deletes through the platform, holding the worker inside deletion number
+// holdAt (from 1) until the test releases it.
+class HeldDeletes {
+ public:
+  explicit HeldDeletes(int holdAt) { state_->holdAt = holdAt; }
+  HostFiles Files() const {
+    HostFiles files = HostFiles::Platform();
+    files.deleteFile = [s = state_](const Text& path) {
+      const bool ok = DeleteFileAt(path);
+      std::unique_lock lock(s->mutex);
+      s->deleted.push_back(path);
+      if (++s->count == s->holdAt) {
+        s->reached = true;
+        s->changed.notify_all();
+        s->changed.wait(lock, [&] { return s->released; });
+      }
+      return ok;
+    };
+    return files;
+  }
+  bool WaitReached() {
+    std::unique_lock lock(state_->mutex);
+    return state_->changed.wait_for(lock, std::chrono::seconds(60), [&] { return state_->reached; });
+  }
+  void Release() {
+    std::lock_guard lock(state_->mutex);
+    state_->released = true;
+    state_->changed.notify_all();
+  }
+  std::vector<Text> Deleted() {
+    std::lock_guard lock(state_->mutex);
+    return state_->deleted;
+  }
+
+ private:
+  struct State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int count = 0;
+    int holdAt = 0;
+    bool reached = false;
+    bool released = false;
+    std::vector<Text> deleted;
+  };
+  std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+// Two groups, four and three copies: Select all except one checks five.
+TempTree SevenCopies() {
+  return TempTree({{"a/1", "alpha"}, {"a/2", "alpha"}, {"a/3", "alpha"}, {"a/4", "alpha"},
+                   {"b/1", "beta!"}, {"b/2", "beta!"}, {"b/3", "beta!"}});
+}
+
+// After a Delete ended early: every row left is the row of a file that exists,
+// and every file left has its row (none was removed while its file stayed).
+void ExpectRowsMatchTheFilesLeft(App& app, const TempTree& tree) {
+  EXPECT_EQ(Sorted(RowPaths(app, tree)), FilesLeft(tree));
+}
+
+TEST(DeleteOnTheWorker, StopEndsItBetweenTwoFilesAndStartStartsNothing) {
+  for (SearchFlavour flavour : {SearchFlavour::Windows, SearchFlavour::Mac}) {
+    SCOPED_TRACE(flavour == SearchFlavour::Mac);
+    TempTree tree = SevenCopies();
+    App app(flavour);
+    Search(app, tree);
+    ASSERT_EQ(app.host.RowCount(GadgetResults), 7);
+    HeldDeletes held(2);
+    app.program->SetHostFiles(held.Files());
+    app.Click(GadgetSelectAllButOne);
+    const std::vector<int> checkedBefore = app.States(GadgetResults);
+    app.host.QueueAnswer(kAnswerYes);
+    app.Click(GadgetDeleteSelected);
+    ASSERT_TRUE(held.WaitReached());
+    // The window's thread is free; the panel is disabled as during a search.
+    EXPECT_FALSE(app.host.At(GadgetPanel).enabled);
+    app.host.PumpPending();
+    app.Click(GadgetStart);  // no question, no new search, no row lost
+    EXPECT_EQ(app.Boxes().size(), 1u);
+    EXPECT_EQ(app.host.RowCount(GadgetResults), 7);
+    EXPECT_TRUE(app.program->Search().RunningJob());
+    app.Click(GadgetStop);
+    held.Release();
+    ASSERT_TRUE(app.FinishSearch());
+
+    const std::vector<Text> deleted = held.Deleted();
+    ASSERT_EQ(deleted.size(), 2u);
+    // The files before the Stop are gone with their rows; the other checked
+    // rows stay checked, with their files.
+    for (const Text& path : deleted) EXPECT_FALSE(fs::exists(testing::FsPath(path)));
+    EXPECT_EQ(FilesLeft(tree).size(), 5u);
+    ExpectRowsMatchTheFilesLeft(app, tree);
+    int checked = 0;
+    for (int state : app.States(GadgetResults)) checked += (state & kRowChecked) ? 1 : 0;
+    EXPECT_EQ(checked, 3);
+    EXPECT_EQ(std::count(checkedBefore.begin(), checkedBefore.end(), kRowChecked), 5);
+    EXPECT_TRUE(app.host.At(GadgetPanel).enabled);
+    EXPECT_EQ(app.host.progress.back(), 0);
+    EXPECT_FALSE(app.host.At(GadgetProgress).busy);
+    if (flavour == SearchFlavour::Mac) {
+      EXPECT_EQ(app.host.TextOf(GadgetMacPause), T("Pause"));
+    }
+    // Stop after the end does nothing; a new Delete finishes the job.
+    app.Click(GadgetStop);
+    app.program->SetHostFiles(HostFiles::Platform());
+    app.host.QueueAnswer(kAnswerYes);
+    DeleteAndWait(app);
+    EXPECT_EQ(FilesLeft(tree).size(), 2u);
+    ExpectRowsMatchTheFilesLeft(app, tree);
+  }
+}
+
+TEST(DeleteOnTheWorker, PauseHoldsItBeforeTheNextFileAndStartResumesIt) {
+  for (SearchFlavour flavour : {SearchFlavour::Windows, SearchFlavour::Mac}) {
+    const bool mac = flavour == SearchFlavour::Mac;
+    SCOPED_TRACE(mac);
+    TempTree tree = SevenCopies();
+    App app(flavour);
+    Search(app, tree);
+    HeldDeletes held(1);
+    app.program->SetHostFiles(held.Files());
+    app.Click(GadgetSelectAllButOne);
+    app.host.QueueAnswer(kAnswerYes);
+    app.Click(GadgetDeleteSelected);
+    ASSERT_TRUE(held.WaitReached());
+    app.Click(mac ? GadgetMacPause : GadgetPause);
+    EXPECT_TRUE(app.program->Search().SearchPaused());
+    if (mac) {
+      EXPECT_EQ(app.host.TextOf(GadgetMacPause), T("Resume"));
+    }
+    held.Release();
+    ASSERT_TRUE(app.program->Search().CurrentRun()->gate.WaitUntilHalted(60000));
+    app.host.PumpPending();
+    EXPECT_EQ(held.Deleted().size(), 1u);  // nothing more while paused
+    EXPECT_EQ(app.host.RowCount(GadgetResults), 7);
+    EXPECT_FALSE(app.host.At(GadgetPanel).enabled);
+    // Start goes on with the Delete: no question, no search, every row kept.
+    app.Click(GadgetStart);
+    EXPECT_FALSE(app.program->Search().SearchPaused());
+    if (mac) {
+      EXPECT_EQ(app.host.TextOf(GadgetMacPause), T("Pause"));
+    }
+    EXPECT_EQ(app.Boxes().size(), 1u);
+    ASSERT_TRUE(app.FinishSearch());
+    EXPECT_EQ(held.Deleted().size(), 5u);
+    EXPECT_EQ(FilesLeft(tree).size(), 2u);
+    ExpectRowsMatchTheFilesLeft(app, tree);
+    EXPECT_EQ(app.States(GadgetResults), (std::vector<int>{0, 0}));
+    EXPECT_TRUE(app.host.At(GadgetPanel).enabled);
+  }
+}
+
+TEST(DeleteOnTheWorker, TheCloseRequestEndsAtOnceWithoutWaitingForIt) {
+  TempTree tree = SevenCopies();
+  App app(SearchFlavour::Mac);
+  Search(app, tree);
+  HeldDeletes held(1);
+  app.program->SetHostFiles(held.Files());
+  app.Click(GadgetSelectAll);
+  app.host.QueueAnswer(kAnswerYes);
+  app.Click(GadgetDeleteSelected);
+  ASSERT_TRUE(held.WaitReached());
+  // The worker is inside a deletion; the close request does not wait for it.
+  app.program->OnCloseRequest();
+  EXPECT_TRUE(app.host.ended);
+  EXPECT_TRUE(app.program->Ended());
+  EXPECT_EQ(app.Boxes().size(), 1u);
+  EXPECT_TRUE(app.program->Search().RunningJob());
+  held.Release();
+  app.program.reset();  // what the process's end does to the worker, here
+  EXPECT_EQ(held.Deleted().size() + FilesLeft(tree).size(), 7u);
+}
+
+// Counts the bytes read from each file and how often it was opened.
+class CountingSource final : public DeleteSource {
+ public:
+  struct Counts {
+    std::mutex mutex;
+    std::map<std::string, std::int64_t> bytes;
+    std::map<std::string, int> opens;
+  };
+  explicit CountingSource(std::shared_ptr<Counts> counts)
+      : counts_(std::move(counts)), inner_(DeleteIo::Platform().source()) {}
+  bool Open(const Text& path) override {
+    name_ = Bytes(path);
+    std::lock_guard lock(counts_->mutex);
+    ++counts_->opens[name_];
+    return inner_->Open(path);
+  }
+  std::int64_t Read(void* buffer, std::size_t size) override {
+    const std::int64_t got = inner_->Read(buffer, size);
+    std::lock_guard lock(counts_->mutex);
+    counts_->bytes[name_] += std::max<std::int64_t>(got, 0);
+    return got;
+  }
+  bool Seek(std::int64_t offset) override { return inner_->Seek(offset); }
+  void Close() override { inner_->Close(); }
+  std::int64_t Size() const override { return inner_->Size(); }
+  FileIdentity Identity() const override { return inner_->Identity(); }
+
+ private:
+  std::shared_ptr<Counts> counts_;
+  std::unique_ptr<DeleteSource> inner_;
+  std::string name_;
+};
+
+TEST(DeleteOnTheWorker, TheKeptCopyIsReadOnceForAllItsCheckedFiles) {
+  struct Case {
+    const char* what;
+    int checked;
+    std::size_t size;
+  } cases[] = {
+      {"three checked files of several chunks", 3, (5u << 19) + 7},
+      {"more checked files than are kept open at once", static_cast<int>(kDeleteOpenAtOnce) + 6, 5000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string bytes = testing::PatternBytes(c.size, 7);
+    TempTree tree({{"k/keep", bytes}});
+    for (int i = 0; i < c.checked; ++i) tree.Add({"d/" + std::to_string(i), bytes});
+    App app(SearchFlavour::Mac);
+    // Folder k first, so its file is the group's first row, the one kept.
+    app.host.AppendRow(GadgetSearchList, tree.PathOf("k"));
+    app.host.AppendRow(GadgetSearchList, tree.PathOf("d"));
+    app.Click(GadgetStart);
+    ASSERT_TRUE(app.FinishSearch());
+    ASSERT_EQ(app.host.RowCount(GadgetResults), c.checked + 1);
+    ASSERT_EQ(RowPaths(app, tree).front(), "k/keep");
+    // One checked file changes in its last byte behind the program's back.
+    std::string changed = bytes;
+    changed.back() = static_cast<char>(changed.back() ^ 1);
+    Write(tree, "d/1", changed);
+
+    auto counts = std::make_shared<CountingSource::Counts>();
+    HostFiles files = HostFiles::Platform();
+    files.source = [counts] { return std::unique_ptr<DeleteSource>(new CountingSource(counts)); };
+    app.program->SetHostFiles(files);
+    app.Click(GadgetSelectAllButOne);
+    app.host.QueueAnswer(kAnswerYes);
+    DeleteAndWait(app);
+
+    EXPECT_EQ(FilesLeft(tree), (std::vector<std::string>{"d/1", "k/keep"}));
+    EXPECT_EQ(RowPaths(app, tree), (std::vector<std::string>{"k/keep", "d/1"}));
+    EXPECT_EQ(app.States(GadgetResults), (std::vector<int>{0, kRowChecked}));
+    const std::string keep = Bytes(tree.PathOf("k/keep"));
+    EXPECT_EQ(counts->opens[keep], 1);
+    EXPECT_EQ(counts->bytes[keep], static_cast<std::int64_t>(c.size));
+    for (int i = 0; i < c.checked; ++i)
+      EXPECT_EQ(counts->bytes[Bytes(tree.PathOf("d/" + std::to_string(i)))], static_cast<std::int64_t>(c.size)) << i;
+  }
+}
+
+TEST(Bar, IsBusyFromTheStartUntilTheFirstValueOfASearchAndOfADelete) {
+  TempTree tree = SevenCopies();
+  App app(SearchFlavour::Windows);
+  app.host.AppendRow(GadgetSearchList, tree.PathOf("a"));
+  auto walking = std::make_shared<std::atomic<bool>>(false);
+  auto release = std::make_shared<std::atomic<bool>>(false);
+  PassIo io = PassIo::Platform();
+  io.stageReached = [walking, release](int stage) {
+    if (stage != kStageWalk) return;
+    walking->store(true);
+    while (!release->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  app.program->Search().SetPassIo(io);
+  app.Click(GadgetStart);
+  while (!walking->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // Before the walk: busy, no value.
+  EXPECT_TRUE(app.host.At(GadgetProgress).busy);
+  EXPECT_EQ(app.host.bar, std::vector<std::string>{"busy"});
+  release->store(true);
+  ASSERT_TRUE(app.FinishSearch());
+
+  // The first value ends the busy state; values follow as before, then 0.
+  auto expectBusyThenValues = [&](const std::vector<std::string>& bar) {
+    ASSERT_GE(bar.size(), 4u);
+    EXPECT_EQ(bar[0], "busy");
+    EXPECT_EQ(bar[1], "idle");
+    EXPECT_GE(std::stoi(bar[2]), 1);
+    EXPECT_EQ(bar.back(), "0");
+    EXPECT_EQ(std::count(bar.begin(), bar.end(), "busy"), 1);
+    EXPECT_EQ(std::count(bar.begin(), bar.end(), "idle"), 1);
+    EXPECT_FALSE(app.host.At(GadgetProgress).busy);
+  };
+  expectBusyThenValues(app.host.bar);
+  ASSERT_EQ(app.host.RowCount(GadgetResults), 4);
+
+  app.host.bar.clear();
+  app.Click(GadgetSelectAllButOne);
+  app.host.QueueAnswer(kAnswerYes);
+  app.Click(GadgetDeleteSelected);
+  EXPECT_EQ(app.host.bar, std::vector<std::string>{"busy"});  // nothing shown yet
+  ASSERT_TRUE(app.FinishSearch());
+  expectBusyThenValues(app.host.bar);
+  EXPECT_EQ(app.host.bar[app.host.bar.size() - 2], "100");
+  EXPECT_EQ(FilesLeft(tree).size(), 4u);
 }
 
 }  // namespace

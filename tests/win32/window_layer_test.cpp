@@ -303,5 +303,68 @@ TEST_F(WindowLayer, SizeEventsAndTheCloseRequestReachTheProgram) {
   EXPECT_TRUE(IsWindow(window));  // the program decides; the window does not close itself
 }
 
+TEST_F(WindowLayer, ProgressBarMovesOnItsOwnWhileBusyAndShowsValuesAfterwards) {
+  host.CreateControl(23, ControlKind::ProgressBar, {10, 10, 300, 16}, L"");
+  HWND bar = host.ControlHandle(23);
+  auto marquee = [bar] { return (GetWindowLongPtrW(bar, GWL_STYLE) & PBS_MARQUEE) != 0; };
+  EXPECT_FALSE(marquee());
+  host.SetBusy(23, true);
+  EXPECT_TRUE(marquee());
+  host.SetBusy(23, false);
+  EXPECT_FALSE(marquee());
+  host.SetValue(23, 40);
+  EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 40);
+  EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), 100);
+  host.SetValue(23, 0);
+  EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 0);
+}
+
+TEST_F(WindowLayer, RemovingRowsKeepsTheTopRowTheFocusedRowAndTheSelection) {
+  // Every second row goes, as a Delete of each pair's second file removes it:
+  // row 2k stays and becomes row k; row 2k + 1 goes, and row 2k + 2 (now k + 1)
+  // takes its place.
+  struct Case {
+    const char* what;
+    int top, focused, selected;
+    int topAfter, focusedAfter, selectedAfter;  // -1: nothing selected
+  } cases[] = {
+      {"rows that stay", 120, 150, 140, 60, 75, 70},
+      {"rows that go", 121, 131, 141, 61, 66, -1},
+  };
+  host.CreateControl(19, ControlKind::ResultList, {0, 0, 650, 300}, L"");
+  for (int column = 0; column < 6; ++column) host.AddColumn(19, L"C" + DecimalText(column), 100);
+  host.ShowAndActivate();
+  HWND list = host.ControlHandle(19);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    host.ClearRows(19);
+    std::vector<Text> cells;
+    std::vector<int> odd;
+    for (int row = 0; row < 300; ++row) {
+      for (int column = 0; column < 6; ++column) cells.push_back(L"r" + DecimalText(row));
+      if (row % 2 == 1) odd.push_back(row);
+    }
+    host.AppendRows(19, cells);
+    host.SetRowState(19, c.selected, kRowHighlighted);
+    LVITEMW focus{};
+    focus.stateMask = focus.state = LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(c.focused), reinterpret_cast<LPARAM>(&focus));
+    SendMessageW(list, LVM_ENSUREVISIBLE, 299, FALSE);
+    SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(c.top), FALSE);
+    ASSERT_EQ(SendMessageW(list, LVM_GETTOPINDEX, 0, 0), c.top);
+
+    host.RemoveRows(19, odd);
+    host.PumpPending();
+    ASSERT_EQ(host.RowCount(19), 150);
+    EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 150);
+    EXPECT_EQ(SendMessageW(list, LVM_GETTOPINDEX, 0, 0), c.topAfter);
+    EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED), c.focusedAfter);
+    EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), c.selectedAfter);
+    EXPECT_EQ(host.RowText(19, c.topAfter, 1), L"r" + DecimalText(2 * c.topAfter));
+    for (int row = 0; row < 150; ++row)
+      EXPECT_EQ((host.RowState(19, row) & kRowHighlighted) != 0, row == c.selectedAfter) << row;
+  }
+}
+
 }  // namespace
 }  // namespace vantrel

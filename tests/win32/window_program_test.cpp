@@ -407,6 +407,7 @@ TEST_F(ProgramWindow, AWholeSearchThroughTheControlsDeletesTheCopiesAndNothingEl
   EXPECT_EQ(host.RowState(GadgetResults, 1), kRowChecked);
   host.QueueAnswer(kAnswerYes);
   Click(GadgetDeleteSelected);
+  WaitForSearchEnd();
   ASSERT_EQ(host.Boxes().size(), 1u);
   EXPECT_EQ(host.Boxes()[0].title, L"Delete selected files?");
   ASSERT_EQ(host.RowCount(GadgetResults), 1);
@@ -442,6 +443,7 @@ TEST_F(ProgramWindow, AWholeSearchThroughTheControlsDeletesTheCopiesAndNothingEl
   EXPECT_EQ(survivors.size(), 3u);
   host.QueueAnswer(kAnswerYes);
   Click(GadgetDeleteSelected);
+  WaitForSearchEnd();
   EXPECT_EQ(FilesLeft(tree), survivors);
   EXPECT_EQ(host.RowCount(GadgetResults), 2);
   EXPECT_EQ(host.QueuedAnswers(), 0u);
@@ -490,6 +492,7 @@ TEST_F(ProgramWindow, DeleteRemovesACheckedCopyOnAVolumeWithoutUsableFileIds) {
   const Text copy = host.RowText(GadgetResults, 1, 1);
   host.QueueAnswer(kAnswerYes);
   Click(GadgetDeleteSelected);
+  WaitForSearchEnd();
   EXPECT_EQ(FilesLeft(tree).size(), 1u) << "the checked copy is still on disk";
   EXPECT_EQ(GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(host.RowCount(GadgetResults), 1);
