@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -515,6 +516,96 @@ TEST(DeleteOnTheWorker, TheKeptCopyIsReadOnceForAllItsCheckedFiles) {
     EXPECT_EQ(counts->bytes[keep], static_cast<std::int64_t>(c.size));
     for (int i = 0; i < c.checked; ++i)
       EXPECT_EQ(counts->bytes[Bytes(tree.PathOf("d/" + std::to_string(i)))], static_cast<std::int64_t>(c.size)) << i;
+  }
+}
+
+// A group of one kept and three checked files; the Delete is paused after the
+// first checked file went, and the files change behind the program's back
+// before Start lets it go on. Each file left is compared again when its turn
+// comes: the pause may have lasted an hour.
+TEST(DeleteOnTheWorker, AFileThatChangedDuringAPauseIsComparedAgainBeforeItGoes) {
+  struct Case {
+    const char* what;
+    // Changes the tree; next and last are the two checked files still to go.
+    // False: not possible here.
+    std::function<bool(const TempTree&, const std::string& next, const std::string& last)> change;
+    bool nextStays;
+    bool lastStays;
+  } cases[] = {
+      {"the kept file was removed",
+       [](const TempTree& t, const std::string&, const std::string&) {
+         fs::remove(t.Root() / "k/keep");
+         return true;
+       },
+       true, true},
+      {"the kept file was rewritten, same size",
+       [](const TempTree& t, const std::string&, const std::string&) {
+         Write(t, "k/keep", "Same contents");
+         return true;
+       },
+       true, true},
+      {"the kept file is now a link to the next checked file",
+       [](const TempTree& t, const std::string& next, const std::string&) {
+         fs::remove(t.Root() / "k/keep");
+         std::error_code ec;
+         fs::create_symlink(t.Root() / next, t.Root() / "k/keep", ec);
+         return !ec;
+       },
+       true, false},
+      {"the next checked file was rewritten, same size",
+       [](const TempTree& t, const std::string& next, const std::string&) {
+         Write(t, next, "Same contents");
+         return true;
+       },
+       true, false},
+  };
+  for (SearchFlavour flavour : {SearchFlavour::Windows, SearchFlavour::Mac}) {
+    const bool mac = flavour == SearchFlavour::Mac;
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (mac ? " (Mac)" : " (Windows)"));
+      TempTree tree({{"k/keep", "same contents"},
+                     {"d/1", "same contents"},
+                     {"d/2", "same contents"},
+                     {"d/3", "same contents"}});
+      App app(flavour);
+      // Folder k first, so its file is the group's first row, the one kept.
+      app.host.AppendRow(GadgetSearchList, tree.PathOf("k"));
+      app.host.AppendRow(GadgetSearchList, tree.PathOf("d"));
+      app.Click(GadgetStart);
+      ASSERT_TRUE(app.FinishSearch());
+      const std::vector<std::string> rows = RowPaths(app, tree);
+      ASSERT_EQ(rows.size(), 4u);
+      ASSERT_EQ(rows.front(), "k/keep");
+      HeldDeletes held(1);
+      app.program->SetHostFiles(held.Files());
+      app.Click(GadgetSelectAllButOne);
+      app.host.QueueAnswer(kAnswerYes);
+      app.Click(GadgetDeleteSelected);
+      ASSERT_TRUE(held.WaitReached());
+      app.Click(mac ? GadgetMacPause : GadgetPause);
+      held.Release();
+      ASSERT_TRUE(app.program->Search().CurrentRun()->gate.WaitUntilHalted(60000));
+      ASSERT_EQ(held.Deleted().size(), 1u);
+      ASSERT_FALSE(fs::exists(tree.Root() / rows[1]));
+      if (!c.change(tree, rows[2], rows[3])) {
+        std::cout << "skipped here: " << c.what << "\n";
+        app.Click(GadgetStop);
+        ASSERT_TRUE(app.FinishSearch());
+        continue;
+      }
+      app.Click(GadgetStart);  // goes on with the Delete
+      ASSERT_TRUE(app.FinishSearch());
+      EXPECT_EQ(fs::exists(tree.Root() / rows[2]), c.nextStays) << rows[2];
+      EXPECT_EQ(fs::exists(tree.Root() / rows[3]), c.lastStays) << rows[3];
+      // Whatever was kept, some file still holds the bytes the group was found by.
+      bool original = false;
+      for (const std::string& f : FilesLeft(tree)) {
+        std::ifstream in(tree.Root() / fs::path(f), std::ios::binary);
+        std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (contents == "same contents") original = true;
+      }
+      EXPECT_TRUE(original) << "every copy of the group's contents was deleted";
+    }
   }
 }
 
