@@ -609,6 +609,38 @@ TEST(DeleteOnTheWorker, AFileThatChangedDuringAPauseIsComparedAgainBeforeItGoes)
   }
 }
 
+// Stop ends the Delete: a Start pressed right after it is a Start like any
+// other, with its question about the rows, and the search it starts shows its
+// own rows, none taken away by the Delete that was stopped.
+TEST(DeleteOnTheWorker, StartRightAfterStopAsksAndStartsANewSearch) {
+  for (SearchFlavour flavour : {SearchFlavour::Windows, SearchFlavour::Mac}) {
+    SCOPED_TRACE(flavour == SearchFlavour::Mac);
+    TempTree tree = SevenCopies();
+    App app(flavour);
+    Search(app, tree);
+    ASSERT_EQ(app.host.RowCount(GadgetResults), 7);
+    HeldDeletes held(1);
+    app.program->SetHostFiles(held.Files());
+    app.Click(GadgetSelectAllButOne);
+    app.host.QueueAnswer(kAnswerYes);
+    app.Click(GadgetDeleteSelected);
+    ASSERT_TRUE(held.WaitReached());
+    app.Click(GadgetStop);
+    held.Release();
+    app.host.QueueAnswer(kAnswerYes);  // New search?
+    app.Click(GadgetStart);
+    ASSERT_TRUE(app.FinishSearch());
+    ASSERT_TRUE(app.FinishSearch());
+    ASSERT_EQ(app.Boxes().size(), 2u) << "the Start after the Stop was lost";
+    EXPECT_EQ(app.Boxes()[1].text, T("Do you want to reset the list and start a new search?"));
+    // One file went before the Stop; the new search shows the six left.
+    EXPECT_EQ(held.Deleted().size(), 1u);
+    EXPECT_EQ(FilesLeft(tree).size(), 6u);
+    ExpectRowsMatchTheFilesLeft(app, tree);
+    EXPECT_EQ(app.States(GadgetResults), std::vector<int>(6, 0));
+  }
+}
+
 TEST(Bar, IsBusyFromTheStartUntilTheFirstValueOfASearchAndOfADelete) {
   TempTree tree = SevenCopies();
   App app(SearchFlavour::Windows);
