@@ -641,6 +641,105 @@ TEST(DeleteOnTheWorker, StartRightAfterStopAsksAndStartsANewSearch) {
   }
 }
 
+// Reads through the platform, holding the worker inside the given read (from
+// 1) of one file until the test releases it.
+class HeldReads {
+ public:
+  HeldReads(Text path, int holdAt) {
+    state_->path = std::move(path);
+    state_->holdAt = holdAt;
+  }
+  std::function<std::unique_ptr<DeleteSource>()> Source() const {
+    return [s = state_] { return std::unique_ptr<DeleteSource>(new Holding(s)); };
+  }
+  bool WaitReached() {
+    std::unique_lock lock(state_->mutex);
+    return state_->changed.wait_for(lock, std::chrono::seconds(60), [&] { return state_->reached; });
+  }
+  void Release() {
+    std::lock_guard lock(state_->mutex);
+    state_->released = true;
+    state_->changed.notify_all();
+  }
+
+ private:
+  struct State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    Text path;
+    int holdAt = 0;
+    int reads = 0;
+    bool reached = false;
+    bool released = false;
+  };
+  class Holding final : public DeleteSource {
+   public:
+    explicit Holding(std::shared_ptr<State> s) : s_(std::move(s)), inner_(DeleteIo::Platform().source()) {}
+    bool Open(const Text& path) override {
+      mine_ = path == s_->path;
+      return inner_->Open(path);
+    }
+    std::int64_t Read(void* buffer, std::size_t size) override {
+      if (mine_) {
+        std::unique_lock lock(s_->mutex);
+        if (++s_->reads == s_->holdAt) {
+          s_->reached = true;
+          s_->changed.notify_all();
+          s_->changed.wait(lock, [&] { return s_->released; });
+        }
+      }
+      return inner_->Read(buffer, size);
+    }
+    bool Seek(std::int64_t offset) override { return inner_->Seek(offset); }
+    void Close() override { inner_->Close(); }
+    std::int64_t Size() const override { return inner_->Size(); }
+    FileIdentity Identity() const override { return inner_->Identity(); }
+
+   private:
+    std::shared_ptr<State> s_;
+    std::unique_ptr<DeleteSource> inner_;
+    bool mine_ = false;
+  };
+  std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+// One kept and one checked file of three chunks; the Delete is paused while it
+// compares them, after their first chunk, and one of them changes in its first
+// byte before Start lets it go on. The checked file no longer holds the kept
+// file's bytes, so it stays.
+TEST(DeleteOnTheWorker, AFileThatChangedDuringAPauseInItsComparisonStays) {
+  const std::string bytes = testing::PatternBytes((3u << 20) + 11, 5);
+  std::string changed = bytes;
+  changed.front() = static_cast<char>(changed.front() ^ 1);
+  for (const char* which : {"k/keep", "d/copy"}) {
+    SCOPED_TRACE(which);
+    TempTree tree({{"k/keep", bytes}, {"d/copy", bytes}});
+    App app(SearchFlavour::Windows);
+    app.host.AppendRow(GadgetSearchList, tree.PathOf("k"));
+    app.host.AppendRow(GadgetSearchList, tree.PathOf("d"));
+    app.Click(GadgetStart);
+    ASSERT_TRUE(app.FinishSearch());
+    ASSERT_EQ(RowPaths(app, tree), (std::vector<std::string>{"k/keep", "d/copy"}));
+    // Held as it begins the kept file's second chunk.
+    HeldReads held(tree.PathOf("k/keep"), 2);
+    HostFiles files = HostFiles::Platform();
+    files.source = held.Source();
+    app.program->SetHostFiles(files);
+    app.Click(GadgetSelectAllButOne);
+    app.host.QueueAnswer(kAnswerYes);
+    app.Click(GadgetDeleteSelected);
+    ASSERT_TRUE(held.WaitReached());
+    app.Click(GadgetPause);
+    held.Release();
+    ASSERT_TRUE(app.program->Search().CurrentRun()->gate.WaitUntilHalted(60000));
+    Write(tree, which, changed);
+    app.Click(GadgetStart);
+    ASSERT_TRUE(app.FinishSearch());
+    EXPECT_TRUE(fs::exists(tree.Root() / "d/copy"));
+    EXPECT_EQ(RowPaths(app, tree), (std::vector<std::string>{"k/keep", "d/copy"}));
+  }
+}
+
 TEST(Bar, IsBusyFromTheStartUntilTheFirstValueOfASearchAndOfADelete) {
   TempTree tree = SevenCopies();
   App app(SearchFlavour::Windows);
