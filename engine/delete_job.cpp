@@ -171,7 +171,9 @@ DeleteIo DeleteIo::Platform() {
 }
 
 DeleteOutcome RunDelete(const DeleteRequest& request, const DeleteIo& io, const ContinueCheck& keepGoing,
-                        const std::function<void(int)>& progress) {
+                        const std::function<void(int)>& progress,
+                        const std::function<bool()>& heldSinceAsked) {
+  auto wasHeld = [&heldSinceAsked] { return heldSinceAsked && heldSinceAsked(); };
   DeleteOutcome outcome;
   const std::size_t count = request.deletionList.size();
   // The checked entries of each kept copy, in list order.
@@ -200,14 +202,24 @@ DeleteOutcome RunDelete(const DeleteRequest& request, const DeleteIo& io, const 
     }
     const int row = request.deletionList[e];
     const int kept = request.keptRow[e];
+    // A verdict holds only while nothing could change the files unseen: after
+    // a pause, the files still to go are compared again.
+    if (wasHeld()) std::fill(decided.begin(), decided.end(), 0);
     if (kept >= 0 && !decided[e]) {
-      const std::vector<std::size_t>& entries = groups[kept];
+      std::vector<std::size_t> entries;
+      for (std::size_t g : groups[kept])
+        if (g >= e) entries.push_back(g);
       std::vector<const Text*> checked;
       for (std::size_t g : entries) checked.push_back(&pathOf(request.deletionList[g]));
       const std::int64_t before = bar.Done();
-      GroupComparison comparison(io, pathOf(kept), checked, keepGoing, bar);
-      std::vector<bool> verdict = comparison.Run();
-      if (comparison.Interrupted()) {
+      std::vector<bool> verdict;
+      bool interrupted = false;
+      do {
+        GroupComparison comparison(io, pathOf(kept), checked, keepGoing, bar);
+        verdict = comparison.Run();
+        interrupted = comparison.Interrupted();
+      } while (!interrupted && wasHeld());  // held inside the comparison: once more
+      if (interrupted) {
         outcome.stopped = true;
         break;
       }
@@ -216,7 +228,7 @@ DeleteOutcome RunDelete(const DeleteRequest& request, const DeleteIo& io, const 
         mayGo[entries[i]] = verdict[i] ? 1 : 0;
       }
       // Files dropped early were read no further: their share is done.
-      bar.SetDone(before + planned[kept]);
+      bar.SetDone(std::max(bar.Done(), before + planned[kept]));
     }
     // A file that changed is kept with its row, as a failed deletion is.
     if ((kept < 0 || mayGo[e]) && io.deleteFile(pathOf(row))) outcome.deletedRows.push_back(row);

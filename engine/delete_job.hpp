@@ -72,8 +72,12 @@ inline constexpr std::int64_t kDeleteFileWeight = 64 * 1024;
 // 1 to 100, each once, in rising order: work done over all work, the work
 // being the bytes each comparison reads (the kept copy and its checked files,
 // each once) plus kDeleteFileWeight for each checked file.
+// heldSinceAsked tells whether keepGoing has held the worker (a pause) since
+// it was last asked: files may have changed meanwhile, so the files of the
+// group still to go are compared again before any of them goes.
 DeleteOutcome RunDelete(const DeleteRequest& request, const DeleteIo& io, const ContinueCheck& keepGoing,
-                        const std::function<void(int)>& progress);
+                        const std::function<void(int)>& progress,
+                        const std::function<bool()>& heldSinceAsked = {});
 
 // Sources the comparison of one group keeps open at once; larger groups open
 // the rest again for each chunk.

@@ -109,6 +109,12 @@ bool SearchControl::StartJob(std::function<void(SearchRun&)> body) {
   return true;
 }
 
+void SearchControl::FinishStoppedJob() {
+  if (!RunningJob() || !run_->gate.StopRequested()) return;
+  worker_.join();
+  run_->TakeLastStep(window_);
+}
+
 void SearchControl::Pause() {
   // A job that was told to stop is taking its last steps: nothing to hold.
   if (IsAlive() && !run_->gate.StopRequested()) run_->gate.AddPause();

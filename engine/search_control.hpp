@@ -67,6 +67,10 @@ class SearchControl {
   // started (a worker is alive, or no thread could be made: the panel is then
   // enabled again).
   bool StartJob(std::function<void(SearchRun&)> body);
+  // When a job was told to stop and is still alive: waits for its worker (it
+  // ends at its next checkpoint) and takes its last window step now, so a
+  // command that follows a Stop finds the job over.
+  void FinishStoppedJob();
   // Whether the live worker runs a job rather than a search.
   bool RunningJob() const { return IsAlive() && job_; }
 

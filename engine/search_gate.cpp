@@ -30,6 +30,7 @@ bool SearchGate::Checkpoint() {
   std::unique_lock lock(mutex_);
   if (Holding()) {
     ++sleeping_;
+    ++timesHeld_;
     asleep_.notify_all();
     for (;;) {
       resumed_.wait(lock);
@@ -67,6 +68,11 @@ int SearchGate::SleepingThreads() const {
 long SearchGate::WakeupsWhilePaused() const {
   std::lock_guard lock(mutex_);
   return wakeupsWhilePaused_;
+}
+
+long SearchGate::TimesHeld() const {
+  std::lock_guard lock(mutex_);
+  return timesHeld_;
 }
 
 }  // namespace vantrel

@@ -47,6 +47,9 @@ class SearchGate {
   // Returns how often a sleeping thread woke while the pause still held: a
   // sleeper is woken only by Resume and Stop, so this stays 0 while paused.
   long WakeupsWhilePaused() const;
+  // Returns how many times a thread has slept at a checkpoint so far (a job
+  // compares this before and after a step to learn that it was held).
+  long TimesHeld() const;
 
  private:
   bool Holding() const { return pauses_.load() > 0 && !stop_.load(); }
@@ -59,6 +62,7 @@ class SearchGate {
   std::atomic<bool> stop_{false};
   int sleeping_ = 0;
   long wakeupsWhilePaused_ = 0;
+  long timesHeld_ = 0;
 };
 
 }  // namespace vantrel

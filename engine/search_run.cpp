@@ -25,11 +25,24 @@ bool SearchRun::PostAndWait(std::function<void(SearchWindow&)> fn, bool last) {
 }
 
 void SearchRun::PostLast(std::function<void(SearchWindow&)> fn) {
+  {
+    std::lock_guard lock(lastMutex_);
+    last_ = std::move(fn);
+  }
   SearchRun* self = this;
-  Post([self, fn = std::move(fn)](SearchWindow& w) {
-    fn(w);
-    self->End(w);
-  });
+  Post([self](SearchWindow& w) { self->TakeLastStep(w); });
+}
+
+bool SearchRun::TakeLastStep(SearchWindow& w) {
+  std::function<void(SearchWindow&)> fn;
+  {
+    std::lock_guard lock(lastMutex_);
+    fn.swap(last_);
+  }
+  if (!fn) return false;
+  fn(w);
+  End(w);
+  return true;
 }
 
 void SearchRun::End(SearchWindow& w) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "engine/directory_walk.hpp"
@@ -64,6 +65,14 @@ struct SearchRun : std::enable_shared_from_this<SearchRun> {
   void PostLast(std::function<void(SearchWindow&)> fn);
   // Runs on the window's thread: marks the search over and tells the window.
   void End(SearchWindow& w);
+  // Runs on the window's thread: takes the step PostLast queued now, unless it
+  // has run already (the queued task then does nothing); false when there was
+  // none. For a stopped job whose worker has ended.
+  bool TakeLastStep(SearchWindow& w);
+
+ private:
+  std::mutex lastMutex_;
+  std::function<void(SearchWindow&)> last_;  // PostLast's step until it runs
 };
 
 }  // namespace vantrel

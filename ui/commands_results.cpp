@@ -58,6 +58,7 @@ int Program::ConfirmDeleteFiles() {
 void Program::DeleteSelectedFiles() {
   // One long command at a time: a search or a Delete holds the worker (and
   // keeps the panel with this button disabled).
+  search_.FinishStoppedJob();
   if (search_.IsAlive()) return;
   // A row counts as checked by its check mark, highlighted or not.
   const int rows = host_.RowCount(GadgetResults);
@@ -105,7 +106,13 @@ void Program::DeleteSelectedFiles() {
   const bool started = search_.StartJob([request, io, self](SearchRun& run) {
     auto keepGoing = [&run] { return run.gate.Checkpoint(); };
     auto progress = [&run](int value) { run.Post([value](SearchWindow& w) { w.SetProgress(value); }); };
-    auto outcome = std::make_shared<DeleteOutcome>(RunDelete(*request, io, keepGoing, progress));
+    auto held = [&run, seen = run.gate.TimesHeld()]() mutable {
+      const long now = run.gate.TimesHeld();
+      const bool was = now != seen;
+      seen = now;
+      return was;
+    };
+    auto outcome = std::make_shared<DeleteOutcome>(RunDelete(*request, io, keepGoing, progress, held));
     run.PostLast([self, outcome](SearchWindow&) { self->FinishDelete(*outcome); });
   });
   if (!started) {

@@ -46,6 +46,9 @@ SearchOptions Program::ReadOptions() {
 }
 
 void Program::Start() {
+  // A Start right after a Stop of a Delete is an ordinary Start: the stopped
+  // Delete takes its last steps (its rows) first.
+  search_.FinishStoppedJob();
   // During a Delete, Start starts nothing and asks nothing; like a paused
   // search, a paused Delete goes on.
   if (search_.RunningJob()) {
