@@ -84,6 +84,7 @@ function(vantrel_add_core WIDTH CHAR)
   add_library(${ui} STATIC
     ${PROJECT_SOURCE_DIR}/ui/ui_texts.cpp
     ${PROJECT_SOURCE_DIR}/ui/window_host.cpp
+    ${PROJECT_SOURCE_DIR}/ui/row_table.cpp
     ${PROJECT_SOURCE_DIR}/ui/layout.cpp
     ${PROJECT_SOURCE_DIR}/ui/program.cpp
     ${PROJECT_SOURCE_DIR}/ui/commands_search_list.cpp

@@ -110,6 +110,22 @@ void Program::Relayout(int width, int height) { vantrel::Relayout(host_, width, 
 
 void Program::OnCloseRequest() { EndSequence(); }
 
+void Program::OnRowAction(int gadget, RowAction action, int row) {
+  if (ended_ || gadget != GadgetResults) return;
+  switch (action) {
+    case RowAction::ToggleCheck:
+      ToggleRowCheck(row);
+      break;
+    case RowAction::Open:
+    case RowAction::Menu:
+      break;  // the row commands come next
+  }
+}
+
+void Program::OnDrop(const std::vector<Text>&) {
+  if (ended_) return;  // adding dropped folders comes next
+}
+
 void Program::EndSequence() {
   // No question, nothing saved, and a search is neither stopped nor waited
   // for: the process ends, and its worker with it.

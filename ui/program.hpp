@@ -44,6 +44,8 @@ class Program final : public SearchWindow, public WindowEvents {
   void OnControlEvent(int gadget) override;
   void OnSizeEvent() override;
   void OnCloseRequest() override;
+  void OnRowAction(int gadget, RowAction action, int row) override;
+  void OnDrop(const std::vector<Text>& paths) override;
 
   // SearchWindow: what the search shows, on the window's thread.
   void PostToWindow(std::function<void()> task) override;
@@ -70,6 +72,9 @@ class Program final : public SearchWindow, public WindowEvents {
   void ReverseSelection();
   void ClearList();
   void DeleteSelectedFiles();
+  // The space bar on a row of the result list: the row's check mark flips,
+  // and when the row is highlighted every highlighted row takes its new mark.
+  void ToggleRowCheck(int row);
   // The Mac programs' delete question: 6 for Yes, 7 for No.
   int ConfirmDeleteFiles();
 

@@ -36,6 +36,7 @@ class RecordingHost : public WindowHost {
     std::vector<Row> rows;
     std::vector<Text> tabs;
     int selectedTab = 0;
+    int focused = -1;
   };
 
   // --- WindowHost ------------------------------------------------------------
@@ -125,10 +126,25 @@ class RecordingHost : public WindowHost {
     auto& rows = At(gadget).rows;
     rows.erase(rows.begin() + row);
   }
+  void RemoveRows(int gadget, const std::vector<int>& rows) override {
+    auto& all = At(gadget).rows;
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+      if (*it >= 0 && static_cast<std::size_t>(*it) < all.size()) all.erase(all.begin() + *it);
+  }
   void ClearRows(int gadget) override { At(gadget).rows.clear(); }
+  int FocusedRow(int gadget) override { return At(gadget).focused; }
 
   Text UserLanguageName() override { return languageName; }
   Text WorkingDirectory() override { return workingDirectory; }
+  bool OpenFile(const Text& path) override {
+    openedFiles.push_back(path);
+    return openSucceeds;
+  }
+  bool RevealFile(const Text& path) override {
+    revealedFiles.push_back(path);
+    return revealSucceeds;
+  }
+  void CopyToClipboard(const Text& text) override { clipboard = text; }
 
   // --- Test helpers ------------------------------------------------------------
   Control& At(int gadget) {
@@ -152,6 +168,12 @@ class RecordingHost : public WindowHost {
   // The progress bar's changes in order: its values, "busy" and "idle".
   std::vector<std::string> bar;
   WindowEvents* events = nullptr;
+  // What the host was asked to open, reveal and copy, and what it answers.
+  std::vector<Text> openedFiles;
+  std::vector<Text> revealedFiles;
+  Text clipboard;
+  bool openSucceeds = true;
+  bool revealSucceeds = true;
   Text title;
   Extent client{0, 0};
   Extent screen{1920, 1080};
@@ -178,6 +200,8 @@ class RecordingHost : public WindowHost {
     chooserStart = start;
     return Text();
   }
+  // A menu nobody queued a choice for is dismissed.
+  int ShowMenu(int, int, const std::vector<Text>&) override { return -1; }
 
  public:
   Text chooserStart;
