@@ -117,13 +117,12 @@ void Program::OnRowAction(int gadget, RowAction action, int row) {
       ToggleRowCheck(row);
       break;
     case RowAction::Open:
+      OpenRow(row);
+      break;
     case RowAction::Menu:
-      break;  // the row commands come next
+      RowMenu(row);
+      break;
   }
-}
-
-void Program::OnDrop(const std::vector<Text>&) {
-  if (ended_) return;  // adding dropped folders comes next
 }
 
 void Program::EndSequence() {
