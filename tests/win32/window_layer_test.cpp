@@ -18,6 +18,22 @@
 namespace vantrel {
 namespace {
 
+// Every test here (the layer's and the program's) fails when a call
+// addresses a control of a kind that does not take it, which the programs
+// ignore. Recorded, not thrown: the calls run inside window procedures.
+std::vector<std::pair<int, ControlOperation>> wrongKinds;
+void RecordWrongKind(int gadget, ControlKind, ControlOperation operation) { wrongKinds.push_back({gadget, operation}); }
+
+class WrongKindCheck : public ::testing::Environment {
+ public:
+  void SetUp() override { SetWrongKindHandler(RecordWrongKind); }
+  void TearDown() override {
+    EXPECT_TRUE(wrongKinds.empty()) << wrongKinds.size() << " calls on controls whose kind does not take them";
+    SetWrongKindHandler(nullptr);
+  }
+};
+[[maybe_unused]] ::testing::Environment* const wrongKindCheck = ::testing::AddGlobalTestEnvironment(new WrongKindCheck);
+
 struct RowEvent {
   int gadget;
   RowAction action;
@@ -669,6 +685,29 @@ TEST_F(WindowLayer, RemovingRowsOfTheSearchListKeepsTheTopEntryTheCaretAndTheSel
   for (int row = 0; row < 40; ++row)
     if (host.RowState(7, row) & kRowHighlighted) selected.push_back(host.RowText(7, row, 0));
   EXPECT_EQ(selected, (std::vector<Text>{L"e20", L"e31"}));
+}
+
+TEST_F(WindowLayer, ACallAControlsKindDoesNotTakeIsReportedAndDoesNothing) {
+  host.CreateControl(7, ControlKind::ListBox, {10, 10, 200, 76}, L"");
+  host.CreateControl(12, ControlKind::CheckBox, {10, 100, 200, 20}, L"box");
+  host.AppendRow(7, L"C:\\");
+  wrongKinds.clear();
+  host.SetChecked(7, true);      // a list box has no check
+  host.SetText(7, L"changed");   // nor a text
+  host.AppendRow(12, L"row");    // a check box has no rows
+  host.AppendRows(7, {L"1", L"2", L"3", L"4", L"5", L"6"});
+  const auto reported = wrongKinds;
+  wrongKinds.clear();  // asked for here: not a fault of this binary
+  EXPECT_EQ(reported, (std::vector<std::pair<int, ControlOperation>>{{7, ControlOperation::Check},
+                                                                       {7, ControlOperation::WriteText},
+                                                                       {12, ControlOperation::AppendRow},
+                                                                       {7, ControlOperation::AppendRows}}));
+  EXPECT_EQ(host.RowCount(7), 1);
+  EXPECT_EQ(host.RowText(7, 0, 0), L"C:\\");
+  wchar_t caption[20] = {};
+  GetWindowTextW(host.ControlHandle(12), caption, 20);
+  EXPECT_EQ(Text(caption), L"box");
+  EXPECT_EQ(SendMessageW(host.ControlHandle(12), BM_GETCHECK, 0, 0), BST_UNCHECKED);
 }
 
 }  // namespace
