@@ -6,8 +6,9 @@
 // keeps one tracking tooltip of its own. The pointer resting on a cell
 // (WM_MOUSEHOVER, armed with TrackMouseEvent on every move) measures the cell:
 // when its text is wider than the part of the cell the list shows, the tip is
-// put over the cell with the whole text. Moving to another cell, leaving the
-// list, a click or a key takes it away. While it shows, the controls' own
+// put just below the cell with the whole text. Moving to another cell, onto
+// the tip, leaving the list, a click or a key takes it away; no tip shows
+// while a menu is open. While it shows, the controls' own
 // tips are held back, so the search list's tip and an entry's never overlap.
 
 #include <windows.h>
@@ -59,7 +60,8 @@ void Win32Window::TipMove(Control& list, POINT point) {
 }
 
 void Win32Window::TipHover(Control& list, POINT point) {
-  if (cellTip_ == nullptr) return;
+  // A hover armed before a menu opened may fire inside the menu's loop.
+  if (cellTip_ == nullptr || openMenu_ != nullptr) return;
   const bool resultList = list.rows != nullptr;
   const Cell cell = CellAt(list.hwnd, resultList, point);
   list.tipRow = cell.row;
@@ -98,11 +100,13 @@ void Win32Window::TipHover(Control& list, POINT point) {
   tool.uId = 1;
   tool.lpszText = const_cast<wchar_t*>(cellTipText_.c_str());
   SendMessageW(cellTip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-  // Over the cell, its text where the list draws it.
+  // Just below the cell, its text in line with the cell's. Not over the
+  // cell: the pointer rests there, and a tip under it would take its moves.
   RECT textPlace{place.left + (resultList ? kListViewTextPadding / 2 : 1), place.top, place.right, place.bottom};
   MapWindowPoints(list.hwnd, HWND_DESKTOP, reinterpret_cast<POINT*>(&textPlace), 2);
+  const LONG below = textPlace.bottom + 1;
   SendMessageW(cellTip_, TTM_ADJUSTRECT, TRUE, reinterpret_cast<LPARAM>(&textPlace));
-  SendMessageW(cellTip_, TTM_TRACKPOSITION, 0, MAKELPARAM(textPlace.left, textPlace.top));
+  SendMessageW(cellTip_, TTM_TRACKPOSITION, 0, MAKELPARAM(textPlace.left, below));
   if (toolTips_ != nullptr) SendMessageW(toolTips_, TTM_ACTIVATE, FALSE, 0);
   SendMessageW(cellTip_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
   list.tipShown = true;
@@ -119,6 +123,19 @@ void Win32Window::HideCellTip(Control& list) {
   tool.uId = 1;
   if (cellTip_ != nullptr) SendMessageW(cellTip_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
   if (toolTips_ != nullptr) SendMessageW(toolTips_, TTM_ACTIVATE, TRUE, 0);
+}
+
+LRESULT CALLBACK Win32Window::CellTipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                          DWORD_PTR self) {
+  if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(hwnd, CellTipProc, 1);
+  } else if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) {
+    // The pointer came onto the tip: it has left the cell.
+    auto* window = reinterpret_cast<Win32Window*>(self);
+    for (auto& entry : window->controls_)
+      if (entry.second.tipShown) window->HideCellTip(entry.second);
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 LRESULT CALLBACK Win32Window::SearchListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,

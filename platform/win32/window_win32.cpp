@@ -101,8 +101,8 @@ bool Win32Window::OpenWindow(const Text& title, int width, int height, bool siza
                               instance, nullptr);
   SendMessageW(toolTips_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
 
-  // The tip over a cell a list shows cut off (see cell_tips_win32.cpp): placed
-  // by the window, and the pointer's clicks go through it to the list.
+  // The tip of a cell a list shows cut off (see cell_tips_win32.cpp), placed
+  // and shown by the window.
   cellTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance,
                              nullptr);
@@ -110,11 +110,12 @@ bool Win32Window::OpenWindow(const Text& title, int width, int height, bool siza
   SendMessageW(cellTip_, TTM_SETMAXTIPWIDTH, 0, GetSystemMetrics(SM_CXSCREEN));
   TOOLINFOW cellTool{};
   cellTool.cbSize = sizeof(cellTool);
-  cellTool.uFlags = TTF_TRACK | TTF_ABSOLUTE | TTF_TRANSPARENT;
+  cellTool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
   cellTool.hwnd = window_;
   cellTool.uId = 1;
   cellTool.lpszText = const_cast<wchar_t*>(L"");
   SendMessageW(cellTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&cellTool));
+  SetWindowSubclass(cellTip_, CellTipProc, 1, reinterpret_cast<DWORD_PTR>(this));
 
   // Files and folders dropped anywhere on the window reach it.
   DragAcceptFiles(window_, TRUE);
