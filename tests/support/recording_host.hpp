@@ -17,6 +17,7 @@
 #include "ui/control_kinds.hpp"
 #include "ui/gadgets.hpp"
 #include "ui/row_table.hpp"
+#include "ui/spin_rules.hpp"
 #include "ui/window_host.hpp"
 
 namespace vantrel::testing {
@@ -104,7 +105,7 @@ class RecordingHost : public WindowHost {
   void SetValue(int gadget, std::int64_t value) override {
     Control& c = Taking(gadget, ControlOperation::Value);
     c.value = value;
-    if (c.kind == ControlKind::SpinField) c.text = DecimalText(value);
+    if (c.kind == ControlKind::SpinField) c.text = SpinText(value);
     if (gadget == GadgetProgress) {
       progress.push_back(static_cast<int>(value));
       bar.push_back(std::to_string(value));
