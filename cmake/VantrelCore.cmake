@@ -84,11 +84,17 @@ function(vantrel_add_core WIDTH CHAR)
   add_library(${ui} STATIC
     ${PROJECT_SOURCE_DIR}/ui/ui_texts.cpp
     ${PROJECT_SOURCE_DIR}/ui/window_host.cpp
+    ${PROJECT_SOURCE_DIR}/ui/row_table.cpp
     ${PROJECT_SOURCE_DIR}/ui/layout.cpp
     ${PROJECT_SOURCE_DIR}/ui/program.cpp
     ${PROJECT_SOURCE_DIR}/ui/commands_search_list.cpp
     ${PROJECT_SOURCE_DIR}/ui/commands_search.cpp
-    ${PROJECT_SOURCE_DIR}/ui/commands_results.cpp)
+    ${PROJECT_SOURCE_DIR}/ui/commands_results.cpp
+    ${PROJECT_SOURCE_DIR}/ui/commands_rows.cpp
+    ${PROJECT_SOURCE_DIR}/ui/row_paths.cpp
+    ${PROJECT_SOURCE_DIR}/ui/spin_rules.cpp
+    ${PROJECT_SOURCE_DIR}/ui/chooser_rules.cpp
+    ${PROJECT_SOURCE_DIR}/ui/control_kinds.cpp)
   target_link_libraries(${ui} PUBLIC ${engine})
   target_compile_options(${ui} PRIVATE ${VANTREL_WARNINGS})
 endfunction()

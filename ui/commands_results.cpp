@@ -43,6 +43,22 @@ void Program::ReverseSelection() {
   for (int row = 0; row < rows; ++row) host_.SetRowState(GadgetResults, row, 0);
 }
 
+void Program::ToggleRowCheck(int row) {
+  // A running Delete works on the rows' marks as they were when it began.
+  const int rows = host_.RowCount(GadgetResults);
+  if (search_.RunningJob() || row < 0 || row >= rows) return;
+  const int state = host_.RowState(GadgetResults, row);
+  const int mark = (state & kRowChecked) ? 0 : kRowChecked;
+  if (!(state & kRowHighlighted)) {
+    host_.SetRowState(GadgetResults, row, (state & ~kRowChecked) | mark);
+    return;
+  }
+  for (int other = 0; other < rows; ++other) {
+    const int bits = host_.RowState(GadgetResults, other);
+    if (bits & kRowHighlighted) host_.SetRowState(GadgetResults, other, (bits & ~kRowChecked) | mark);
+  }
+}
+
 void Program::ClearList() {
   // A running Delete removes rows by their numbers when it ends.
   if (search_.RunningJob() || host_.RowCount(GadgetResults) == 0) return;

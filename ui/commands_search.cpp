@@ -1,29 +1,11 @@
 // Start, Pause and Stop: the window's side of the search control.
 
-#include <limits>
-
 #include "ui/program.hpp"
+#include "ui/spin_rules.hpp"
 
 namespace vantrel {
 
-std::int64_t Program::SpinValue(int gadget) {
-  // A spin field holds what was typed. Blanks around a whole number are
-  // ignored and the number is held to 0 .. 2147483647; any other text reads
-  // as 0, that is no limit, so a typing slip never hides files.
-  Text text = host_.TextOf(gadget);
-  const Char blank = static_cast<Char>(' ');
-  std::size_t begin = text.find_first_not_of(blank);
-  if (begin == Text::npos) return 0;
-  std::size_t end = text.find_last_not_of(blank) + 1;
-  constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
-  std::int64_t value = 0;
-  for (std::size_t i = begin; i < end; ++i) {
-    auto c = static_cast<std::uint32_t>(text[i]);
-    if (c < '0' || c > '9') return 0;
-    value = std::min<std::int64_t>(kLargest, value * 10 + (c - '0'));
-  }
-  return value;
-}
+std::int64_t Program::SpinValue(int gadget) { return SpinValueOfText(host_.TextOf(gadget)); }
 
 SearchOptions Program::ReadOptions() {
   SearchOptions o;

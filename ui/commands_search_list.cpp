@@ -1,6 +1,7 @@
 // The commands that build the search list, and the options that act at once.
 
 #include "engine/file_system.hpp"
+#include "ui/chooser_rules.hpp"
 #include "ui/program.hpp"
 
 namespace vantrel {
@@ -32,16 +33,8 @@ bool Program::SameDirectory(const Text& input, const Text& row) {
 }
 
 void Program::Browse() {
-  Text start = currentFolder_;
-  if (!IsMac()) {
-    // The chooser takes at most 259 characters, without a trailing backslash
-    // unless the folder is a drive's root.
-    if (start.size() > 259) start.resize(259);
-    if (start.size() > 3 && start.back() == PathSeparator()) start.pop_back();
-  }
-  Text chosen = host_.ChooseFolder(texts_.TextBrowseTitle, start);
+  Text chosen = ChooserAnswer(host_.ChooseFolder(texts_.TextBrowseTitle, ChooserStartFolder(currentFolder_, flavour_)));
   if (chosen.empty()) return;
-  AddTrailingSeparator(chosen);
   if (!IsValidDirectory(chosen)) {
     host_.Ask(BoxKind::Error, texts_.TextErrorTitle, texts_.TextInvalidDirectory);
     return;
@@ -50,22 +43,40 @@ void Program::Browse() {
   currentFolder_ = chosen;
 }
 
+Program::AddOutcome Program::AddToSearchList(const Text& folder) {
+  if (!IsValidDirectory(folder)) {
+    host_.Ask(BoxKind::Error, texts_.TextErrorTitle, texts_.TextInvalidDirectory);
+    return AddOutcome::Invalid;
+  }
+  const int rows = host_.RowCount(GadgetSearchList);
+  for (int row = 0; row < rows; ++row)
+    if (SameDirectory(folder, host_.RowText(GadgetSearchList, row, 0))) return AddOutcome::Duplicate;
+  host_.AppendRow(GadgetSearchList, folder);
+  return AddOutcome::Added;
+}
+
 void Program::Add() {
   Text input = host_.TextOf(GadgetDirectoryInput);
   if (input.empty()) return;
-  if (!IsValidDirectory(input)) {
-    host_.Ask(BoxKind::Error, texts_.TextErrorTitle, texts_.TextInvalidDirectory);
-    return;
-  }
-  const int rows = host_.RowCount(GadgetSearchList);
-  for (int row = 0; row < rows; ++row) {
-    if (SameDirectory(input, host_.RowText(GadgetSearchList, row, 0))) {
-      host_.SetText(GadgetDirectoryInput, Text());
-      return;
+  // An invalid folder stays in the field for the user to correct.
+  if (AddToSearchList(input) != AddOutcome::Invalid) host_.SetText(GadgetDirectoryInput, Text());
+}
+
+void Program::OnDrop(const std::vector<Text>& paths) {
+  // Each dropped folder goes in as Add takes a typed one, with the same
+  // boxes; a dropped file brings its folder. The directory input keeps what
+  // the user was typing.
+  if (ended_) return;
+  for (const Text& path : paths) {
+    if (path.empty()) continue;
+    Text folder = path;
+    if (FileSizeOf(path) >= 0) {
+      const std::size_t last = folder.find_last_of(PathSeparator());
+      if (last == Text::npos) continue;  // a bare name names no folder
+      folder.resize(last + 1);
     }
+    AddToSearchList(folder);
   }
-  host_.SetText(GadgetDirectoryInput, Text());
-  host_.AppendRow(GadgetSearchList, input);
 }
 
 void Program::Remove() {

@@ -110,6 +110,21 @@ void Program::Relayout(int width, int height) { vantrel::Relayout(host_, width, 
 
 void Program::OnCloseRequest() { EndSequence(); }
 
+void Program::OnRowAction(int gadget, RowAction action, int row) {
+  if (ended_ || gadget != GadgetResults) return;
+  switch (action) {
+    case RowAction::ToggleCheck:
+      ToggleRowCheck(row);
+      break;
+    case RowAction::Open:
+      OpenRow(row);
+      break;
+    case RowAction::Menu:
+      RowMenu(row);
+      break;
+  }
+}
+
 void Program::EndSequence() {
   // No question, nothing saved, and a search is neither stopped nor waited
   // for: the process ends, and its worker with it.

@@ -44,6 +44,8 @@ class Program final : public SearchWindow, public WindowEvents {
   void OnControlEvent(int gadget) override;
   void OnSizeEvent() override;
   void OnCloseRequest() override;
+  void OnRowAction(int gadget, RowAction action, int row) override;
+  void OnDrop(const std::vector<Text>& paths) override;
 
   // SearchWindow: what the search shows, on the window's thread.
   void PostToWindow(std::function<void()> task) override;
@@ -70,6 +72,36 @@ class Program final : public SearchWindow, public WindowEvents {
   void ReverseSelection();
   void ClearList();
   void DeleteSelectedFiles();
+  // The space bar on a row of the result list: the row's check mark flips,
+  // and when the row is highlighted every highlighted row takes its new mark.
+  void ToggleRowCheck(int row);
+  // The row commands of the result list (the context menu's entries).
+  void OpenRow(int row);
+  void RevealRow(int row);
+  void CopyRowPath(int row);
+  // Checks every duplicate whose file lies in row's folder (orBelow: or in a
+  // folder below it), never the last unchecked file of a group; or unchecks
+  // every row whose file lies there.
+  void CheckByFolder(int row, bool orBelow);
+  void UncheckByFolder(int row, bool orBelow);
+  // Shows the result list's context menu for row and runs the chosen entry.
+  void RowMenu(int row);
+  // The context menu's entries, in order; "" is a separator.
+  enum MenuEntry : int {
+    MenuOpen,
+    MenuReveal,
+    MenuCopyPath,
+    MenuSeparator,
+    MenuCheckFolder,
+    MenuUncheckFolder,
+    MenuCheckTree,
+    MenuUncheckTree,
+  };
+  std::vector<Text> RowMenuEntries() const;
+  // Adds a folder to the search list as Add does with the directory input's
+  // text: the validity test (with its error box) and the duplicate test.
+  enum class AddOutcome { Added, Duplicate, Invalid };
+  AddOutcome AddToSearchList(const Text& folder);
   // The Mac programs' delete question: 6 for Yes, 7 for No.
   int ConfirmDeleteFiles();
 
@@ -94,6 +126,9 @@ class Program final : public SearchWindow, public WindowEvents {
   bool SameDirectory(const Text& input, const Text& row);
   SearchOptions ReadOptions();
   std::int64_t SpinValue(int gadget);
+  // The path of a result row (column 1) as the user knows it.
+  Text RowPath(int row);
+  void MarkByFolder(int row, bool orBelow, bool check);
   int PauseGadget() const { return IsMac() ? GadgetMacPause : GadgetPause; }
   void ShowPauseState();
   void EndSequence();

@@ -67,6 +67,19 @@ const TextRow kRows[] = {
     {&UiTexts::TextDeleteQuestion, u"Do you really want to delete the selected files?",
      u"Möchten Sie die ausgewählten Dateien wirklich löschen?"},
     {&UiTexts::TextNoDuplicates, u"No duplicates found.", u"Keine Duplikate gefunden."},
+    {&UiTexts::TextMenuOpen, u"Open", u"Öffnen"},
+    {&UiTexts::TextMenuReveal, u"Open containing folder", u"Enthaltenden Ordner öffnen"},
+    {&UiTexts::TextMenuCopyPath, u"Copy path", u"Pfad kopieren"},
+    {&UiTexts::TextMenuCheckFolder, u"Check all duplicates in this folder",
+     u"Alle Duplikate in diesem Ordner auswählen"},
+    {&UiTexts::TextMenuUncheckFolder, u"Uncheck all in this folder", u"Auswahl in diesem Ordner aufheben"},
+    {&UiTexts::TextMenuCheckTree, u"Check all duplicates in this folder and its subfolders",
+     u"Alle Duplikate in diesem Ordner und seinen Unterordnern auswählen"},
+    {&UiTexts::TextMenuUncheckTree, u"Uncheck all in this folder and its subfolders",
+     u"Auswahl in diesem Ordner und seinen Unterordnern aufheben"},
+    {&UiTexts::TextOpenFailed, u"The file could not be opened:", u"Die Datei konnte nicht geöffnet werden:"},
+    {&UiTexts::TextRevealFailed, u"The folder could not be shown:",
+     u"Der Ordner konnte nicht angezeigt werden:"},
 };
 
 UiTexts FillTexts(bool german) {

@@ -19,6 +19,10 @@ struct UiTexts {
       TextNoDuplicates;
   Text TextWindowTitle, TextInformationTitle;
   Text TextResume;  // the Mac programs' Pause button while paused
+  // The result list's context menu, and the boxes of its Open and Open
+  // containing folder (the path follows on the next line).
+  Text TextMenuOpen, TextMenuReveal, TextMenuCopyPath, TextMenuCheckFolder, TextMenuUncheckFolder,
+      TextMenuCheckTree, TextMenuUncheckTree, TextOpenFailed, TextRevealFailed;
 };
 
 // The Windows program's English and German sets.

@@ -23,4 +23,14 @@ Text WindowHost::ChooseFolder(const Text& prompt, const Text& startFolder) {
   return ShowFolderChooser(prompt, startFolder);
 }
 
+int WindowHost::ChooseFromMenu(int gadget, int row, const std::vector<Text>& entries) {
+  menus_.push_back(entries);
+  if (!menuChoices_.empty()) {
+    const int choice = menuChoices_.front();
+    menuChoices_.pop_front();
+    return choice;
+  }
+  return ShowMenu(gadget, row, entries);
+}
+
 }  // namespace vantrel

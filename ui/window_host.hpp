@@ -55,6 +55,14 @@ inline constexpr int kAnswerNo = 7;
 inline constexpr int kRowHighlighted = 1;
 inline constexpr int kRowChecked = 2;
 
+// What a person does to one row of a list, as the layer reports it. The
+// program decides what each means.
+enum class RowAction {
+  ToggleCheck,  // the space bar on the focused row (a click on a check box is not one: it flips that row alone)
+  Open,         // a double-click on a row, or Return on the focused row
+  Menu,         // the context menu asked for on a row (right click, the menu key, Shift+F10)
+};
+
 // What the window layer reports to the program.
 class WindowEvents {
  public:
@@ -65,6 +73,11 @@ class WindowEvents {
   virtual void OnSizeEvent() = 0;
   // The user asked to close the window.
   virtual void OnCloseRequest() = 0;
+  // A person acted on a row of a list (row is a valid row number).
+  virtual void OnRowAction(int gadget, RowAction action, int row) = 0;
+  // Files or folders were dropped onto the window: their paths as the host
+  // names them (the forms the user would type), in the order given.
+  virtual void OnDrop(const std::vector<Text>& paths) = 0;
 };
 
 class WindowHost {
@@ -144,12 +157,14 @@ class WindowHost {
   // Appends result rows: cells holds six texts a row, columns 0 to 5.
   virtual void AppendRows(int gadget, const std::vector<Text>& cells) = 0;
   virtual void RemoveRow(int gadget, int row) = 0;
-  // Removes the given rows (ascending, no repeats) in one go; a layer whose
-  // single removals cost the list's length overrides it.
-  virtual void RemoveRows(int gadget, const std::vector<int>& rows) {
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it) RemoveRow(gadget, *it);
-  }
+  // Removes the given rows (ascending, no repeats) in one go. The row at the
+  // top of the view, the focused row and the selected rows stay the same rows
+  // where they are left, else the rows that take their places
+  // (RowTable::NumberAfterRemoval).
+  virtual void RemoveRows(int gadget, const std::vector<int>& rows) = 0;
   virtual void ClearRows(int gadget) = 0;
+  // The focused row of a list, -1 when none.
+  virtual int FocusedRow(int gadget) = 0;
 
   // --- What the host offers besides controls ---------------------------------
   // The name of the user's language in the system's own display language
@@ -157,6 +172,14 @@ class WindowHost {
   virtual Text UserLanguageName() = 0;
   // The process's working directory.
   virtual Text WorkingDirectory() = 0;
+  // Opens a file with the desktop's default program for it. False when the
+  // host could not hand it over (no such file, no program for it).
+  virtual bool OpenFile(const Text& path) = 0;
+  // Shows a file's folder in the file manager, the file selected where the
+  // system can. False when the folder could not be shown.
+  virtual bool RevealFile(const Text& path) = 0;
+  // Puts a text on the clipboard.
+  virtual void CopyToClipboard(const Text& text) = 0;
 
   // --- Boxes and the folder chooser, with their test seam -----------------
   // Shows a modal box and returns kAnswerOk, kAnswerYes or kAnswerNo; when an
@@ -166,8 +189,15 @@ class WindowHost {
   // when a folder was queued, takes it instead.
   Text ChooseFolder(const Text& prompt, const Text& startFolder);
 
+  // Shows a context menu of entries at row of a list (at the pointer when the
+  // pointer asked for it, else beside the row); an empty entry is a separator.
+  // Returns the chosen entry's index, or -1 when the menu was dismissed; when
+  // a choice was queued, takes it instead. Records each menu.
+  int ChooseFromMenu(int gadget, int row, const std::vector<Text>& entries);
+
   void QueueAnswer(int answer) { answers_.push_back(answer); }
   void QueueFolder(const Text& folder) { folders_.push_back(folder); }
+  void QueueMenuChoice(int index) { menuChoices_.push_back(index); }
   struct BoxRecord {
     BoxKind kind;
     Text title;
@@ -176,16 +206,21 @@ class WindowHost {
   };
   // Every box asked, in order (tests read it).
   const std::vector<BoxRecord>& Boxes() const { return boxes_; }
+  // Every menu shown, in order: its entries (tests read it).
+  const std::vector<std::vector<Text>>& Menus() const { return menus_; }
   std::size_t QueuedAnswers() const { return answers_.size(); }
 
  protected:
   virtual int ShowBox(BoxKind kind, const Text& title, const Text& text) = 0;
   virtual Text ShowFolderChooser(const Text& prompt, const Text& startFolder) = 0;
+  virtual int ShowMenu(int gadget, int row, const std::vector<Text>& entries) = 0;
 
  private:
   std::deque<int> answers_;
   std::deque<Text> folders_;
   std::vector<BoxRecord> boxes_;
+  std::deque<int> menuChoices_;
+  std::vector<std::vector<Text>> menus_;
 };
 
 }  // namespace vantrel

@@ -3,6 +3,7 @@
 #include <QItemSelectionModel>
 #include <QMetaObject>
 #include <QScrollBar>
+#include <QStyle>
 
 #include "platform/qt/text_qt.hpp"
 #include "ui/window_host.hpp"
@@ -24,7 +25,7 @@ QString OneLine(QString text) {
 }  // namespace
 
 RowModel::RowModel(int cellsPerRow, bool checkColumn, QObject* parent)
-    : QAbstractTableModel(parent), cellsPerRow_(cellsPerRow), checkColumn_(checkColumn) {}
+    : QAbstractTableModel(parent), checkColumn_(checkColumn), table_(cellsPerRow) {}
 
 int RowModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : Rows(); }
 
@@ -35,13 +36,6 @@ int RowModel::columnCount(const QModelIndex& parent) const {
   return cells + (checkColumn_ ? 1 : 0);
 }
 
-TextView RowModel::Cell(int row, int cell) const {
-  if (cell < 0 || cell >= cellsPerRow_) return {};
-  const CellSpan& span = cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(cellsPerRow_) +
-                                static_cast<std::size_t>(cell)];
-  return TextView(pool_.data() + span.start, span.length);
-}
-
 QVariant RowModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= Rows()) return {};
   if (checkColumn_ && index.column() == 0) {
@@ -49,7 +43,9 @@ QVariant RowModel::data(const QModelIndex& index, int role) const {
       return (State(index.row()) & kRowChecked) ? Qt::Checked : Qt::Unchecked;
     return {};
   }
-  if (role == Qt::DisplayRole) return OneLine(ToQString(Cell(index.row(), index.column() - (checkColumn_ ? 1 : 0))));
+  // The tip is the whole text; the view shows it only over a cell it cuts.
+  if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+    return OneLine(ToQString(Cell(index.row(), index.column() - (checkColumn_ ? 1 : 0))));
   return {};
 }
 
@@ -91,64 +87,29 @@ void RowModel::AddColumn(const Text& title) {
 }
 
 void RowModel::AppendRows(const std::vector<Text>& cells) {
-  const std::size_t per = static_cast<std::size_t>(cellsPerRow_);
-  const int count = static_cast<int>(cells.size() / per);
+  const int count = static_cast<int>(cells.size() / static_cast<std::size_t>(table_.CellsPerRow()));
   if (count == 0) return;
-  const std::size_t used = per * static_cast<std::size_t>(count);
-  std::size_t characters = 0;
-  for (std::size_t i = 0; i < used; ++i) characters += cells[i].size();
   beginInsertRows({}, Rows(), Rows() + count - 1);
-  pool_.reserve(pool_.size() + characters);
-  cells_.reserve(cells_.size() + used);
-  for (std::size_t i = 0; i < used; ++i) {
-    cells_.push_back({pool_.size(), cells[i].size()});
-    pool_.insert(pool_.end(), cells[i].begin(), cells[i].end());
-  }
-  states_.resize(states_.size() + static_cast<std::size_t>(count), 0);
+  table_.Append(cells);
   endInsertRows();
 }
 
 void RowModel::RemoveRow(int row) {
   beginRemoveRows({}, row, row);
-  const auto first = cells_.begin() + static_cast<std::ptrdiff_t>(row) * cellsPerRow_;
-  cells_.erase(first, first + cellsPerRow_);
-  states_.erase(states_.begin() + row);
+  table_.Remove({row});
   endRemoveRows();
 }
 
 void RowModel::RemoveRows(const std::vector<int>& rows) {
   if (rows.empty()) return;
-  const std::size_t per = static_cast<std::size_t>(cellsPerRow_);
   beginResetModel();
-  std::vector<Char> pool;
-  std::vector<CellSpan> cells;
-  std::size_t left = states_.size();
-  for (int row : rows) left -= (row >= 0 && row < Rows()) ? 1 : 0;
-  cells.reserve(left * per);
-  std::size_t next = 0;  // the next row to remove, as an index into rows
-  std::size_t kept = 0;
-  for (std::size_t row = 0; row < states_.size(); ++row) {
-    while (next < rows.size() && rows[next] >= 0 && static_cast<std::size_t>(rows[next]) < row) ++next;
-    if (next < rows.size() && rows[next] >= 0 && static_cast<std::size_t>(rows[next]) == row) continue;
-    for (std::size_t i = row * per; i < (row + 1) * per; ++i) {
-      const CellSpan& span = cells_[i];
-      cells.push_back({pool.size(), span.length});
-      pool.insert(pool.end(), pool_.begin() + static_cast<std::ptrdiff_t>(span.start),
-                  pool_.begin() + static_cast<std::ptrdiff_t>(span.start + span.length));
-    }
-    states_[kept++] = states_[row];
-  }
-  states_.resize(kept);
-  pool_ = std::move(pool);
-  cells_ = std::move(cells);
+  table_.Remove(rows);
   endResetModel();
 }
 
 void RowModel::Clear() {
   beginResetModel();
-  pool_ = {};
-  cells_ = {};
-  states_ = {};
+  table_.Clear();
   endResetModel();
 }
 
@@ -195,20 +156,12 @@ void RowList::RemoveRow(int row) {
 void RowList::RemoveRows(const std::vector<int>& rows) {
   if (rows.empty()) return;
   const int before = model_->Rows();
-  // Where the current row goes: the same row, moved up past the removed rows
-  // above it, or the row that takes the place of a removed one.
+  // The current row and the row at the top of the view keep their rows, or
+  // take the rows that take their places; the view stays scrolled sideways.
   const int current = view_->currentIndex().row();
   const int currentColumn = std::max(view_->currentIndex().column(), 0);
-  // The row at the top of the view stays at the top, or the row that takes
-  // its place; the view stays scrolled sideways as it was.
   const int top = view_->indexAt(QPoint(0, 0)).row();
   const int sideways = view_->horizontalScrollBar()->value();
-  int above = 0;
-  int aboveTop = 0;
-  for (int row : rows) {
-    if (row >= 0 && row < current) ++above;
-    if (row >= 0 && row < top) ++aboveTop;
-  }
   showing_ = true;
   model_->RemoveRows(rows);
   showing_ = false;
@@ -221,21 +174,29 @@ void RowList::RemoveRows(const std::vector<int>& rows) {
     highlightChanged_ = (model_->State(row) & kRowHighlighted) != 0;
   if (current >= 0 && current < before && left > 0) {
     showing_ = true;
-    view_->selectionModel()->setCurrentIndex(model_->index(std::min(current - above, left - 1), currentColumn),
-                                             QItemSelectionModel::NoUpdate);
+    const int after = std::min(RowTable::NumberAfterRemoval(current, rows), left - 1);
+    view_->selectionModel()->setCurrentIndex(model_->index(after, currentColumn), QItemSelectionModel::NoUpdate);
     showing_ = false;
   }
   if (top >= 0 && left > 0) {
-    view_->scrollTo(model_->index(std::min(top - aboveTop, left - 1), 0), QAbstractItemView::PositionAtTop);
+    const int after = std::min(RowTable::NumberAfterRemoval(top, rows), left - 1);
+    view_->scrollTo(model_->index(after, 0), QAbstractItemView::PositionAtTop);
     view_->horizontalScrollBar()->setValue(sideways);
   }
   if (highlightChanged_) ShowStates();
 }
 
-void RowList::ToggleCheck(int row) {
-  if (!model_->HasCheckColumn() || row < 0 || row >= model_->Rows()) return;
-  const bool checked = model_->State(row) & kRowChecked;
-  model_->setData(model_->index(row, 0), checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+QString RowList::CutCellTip(const QPoint& at) const {
+  const QModelIndex index = view_->indexAt(at);
+  if (!index.isValid()) return {};
+  const QString text = index.data(Qt::DisplayRole).toString();
+  if (text.isEmpty()) return {};
+  // The view draws a cell's text inside a margin on either side (the style's
+  // focus frame margin and one pixel), as the item delegate does.
+  const int margin = view_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view_) + 1;
+  const int room = view_->visualRect(index).width() - 2 * margin;
+  if (view_->fontMetrics().horizontalAdvance(text) <= room) return {};
+  return index.data(Qt::ToolTipRole).toString();
 }
 
 void RowList::Clear() {

@@ -1,10 +1,10 @@
 #pragma once
-// The rows of the search list and of the result list. The rows live in a model
-// that holds the program's own texts, so a row reads back exactly as it was
-// given (a name with bytes that are not UTF-8 included), and the view draws only
-// the rows on screen: a result list of 100,000 rows appears at once.
+// The rows of the search list and of the result list. The rows live in the
+// program's RowTable, which the model reads, so a row reads back exactly as it
+// was given (a name with bytes that are not UTF-8 included), and the view draws
+// only the rows on screen: a result list of 100,000 rows appears at once.
 //
-// Each row has two state bits, highlighted (selected) and checked; the model
+// Each row has two state bits, highlighted (selected) and checked; the table
 // holds both. The program sets them one row at a time, possibly for every row
 // of the list; the view's selection and check marks follow in one update when
 // the window's thread next runs its loop, not row by row. A selection the user
@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "engine/text.hpp"
+#include "ui/row_table.hpp"
 
 namespace vantrel {
 
@@ -41,16 +42,17 @@ class RowModel final : public QAbstractTableModel {
   int ViewColumn(int cell) const { return cell + (checkColumn_ ? 1 : 0); }
   bool HasCheckColumn() const { return checkColumn_; }
 
-  int Rows() const { return static_cast<int>(states_.size()); }
-  TextView Cell(int row, int cell) const;
-  int State(int row) const { return states_[static_cast<std::size_t>(row)]; }
+  const RowTable& Table() const { return table_; }
+  int Rows() const { return table_.Count(); }
+  TextView Cell(int row, int cell) const { return table_.Cell(row, cell); }
+  int State(int row) const { return table_.State(row); }
   // Sets the bits without telling the view (RowList does, in one go).
-  void SetStateQuietly(int row, int state) { states_[static_cast<std::size_t>(row)] = static_cast<std::uint8_t>(state); }
+  void SetStateQuietly(int row, int state) { table_.SetState(row, state); }
   // Appends rows: cellsPerRow texts each.
   void AppendRows(const std::vector<Text>& cells);
   void RemoveRow(int row);
-  // Removes the given rows (ascending, no repeats) in one pass: the rows left
-  // and their characters close up, and the view starts over from the model.
+  // Removes the given rows (ascending, no repeats) in one pass (RowTable::Remove);
+  // the view starts over from the model.
   void RemoveRows(const std::vector<int>& rows);
   void Clear();
   // Tells the view that the check marks of rows first to last changed.
@@ -61,19 +63,9 @@ class RowModel final : public QAbstractTableModel {
   void CheckToggled();
 
  private:
-  int cellsPerRow_;
   bool checkColumn_;
   std::vector<Text> titles_;
-  // Every cell's characters lie in one pool, so that 100,000 rows are copied in
-  // without an allocation for each cell; a row removed on its own leaves its
-  // characters behind until rows are removed together or the list is cleared.
-  struct CellSpan {
-    std::size_t start;
-    std::size_t length;
-  };
-  std::vector<Char> pool_;
-  std::vector<CellSpan> cells_;
-  std::vector<std::uint8_t> states_;
+  RowTable table_;
 };
 
 class RowList final : public QObject {
@@ -92,11 +84,13 @@ class RowList final : public QObject {
   void RemoveRow(int row);
   // Removes the given rows (ascending) at once; the rows left keep their bits,
   // and the current row and the row at the top of the view stay the same rows
-  // where those rows are left (else the rows that take their places).
+  // where those rows are left, else the rows that take their places
+  // (RowTable::NumberAfterRemoval).
   void RemoveRows(const std::vector<int>& rows);
   void Clear();
-  // Flips the check of a row, as a click on its check box does.
-  void ToggleCheck(int row);
+  // The whole text of the cell at a point of the view's viewport when the
+  // cell is too narrow to show it all; empty over a cell shown whole.
+  QString CutCellTip(const QPoint& at) const;
 
  private:
   void TakeUserSelection(const QItemSelection& selected, const QItemSelection& deselected);

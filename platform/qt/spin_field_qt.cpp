@@ -2,22 +2,17 @@
 
 #include <QLineEdit>
 
-#include <algorithm>
 #include <climits>
 
+#include "platform/qt/text_qt.hpp"
+#include "ui/spin_rules.hpp"
+
 namespace vantrel {
-namespace {
-
-constexpr std::int64_t kLargest = 2147483647;
-
-std::int64_t Clamp(std::int64_t value) { return std::clamp<std::int64_t>(value, 0, kLargest); }
-
-}  // namespace
-
 SpinField::SpinField(QWidget* parent) : QAbstractSpinBox(parent) {
   setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   setAccelerated(true);
   lineEdit()->setMaxLength(INT_MAX);
+  lineEdit()->setAcceptDrops(false);  // a dropped folder goes to the window
   connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
     TakeTypedValue(text);
     Q_EMIT Changed();
@@ -26,8 +21,8 @@ SpinField::SpinField(QWidget* parent) : QAbstractSpinBox(parent) {
 }
 
 void SpinField::SetValue(std::int64_t value) {
-  value_ = Clamp(value);
-  lineEdit()->setText(QString::number(value_));
+  value_ = ClampSpinValue(value);
+  lineEdit()->setText(ToQString(SpinText(value_)));
   update();
 }
 
@@ -38,20 +33,11 @@ void SpinField::SetText(const QString& text) {
 }
 
 void SpinField::TakeTypedValue(const QString& text) {
-  const QString t = text.trimmed();
-  const bool negative = t.startsWith(u'-');
-  const QString digits = (negative || t.startsWith(u'+')) ? t.mid(1) : t;
-  if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
-    return;
-  bool ok = false;
-  const qlonglong typed = t.toLongLong(&ok);
-  // A number too long for 64 bits is still beyond either end of the range.
-  value_ = ok ? Clamp(typed) : (negative ? 0 : kLargest);
+  if (const std::optional<std::int64_t> typed = ReadSpinText(FromQString(text))) value_ = *typed;
 }
 
 void SpinField::stepBy(int steps) {
-  TakeTypedValue(text());
-  SetValue(value_ + steps);
+  SetValue(SpinStep(FromQString(text()), value_, steps));
   Q_EMIT Changed();
 }
 

@@ -1,8 +1,7 @@
 #pragma once
 // A text field with up and down arrows. The field takes any text (the program
-// reads and judges it); the arrows step a whole number within 0 to 2147483647,
-// starting from what was typed when that reads as a whole number, and write
-// the new value into the field as plain decimal digits.
+// reads and judges it); the arrows step by the program's spin rules
+// (ui/spin_rules.hpp) and write the new value into the field.
 
 #include <QAbstractSpinBox>
 

@@ -2,7 +2,8 @@
 
 #include <QFile>
 
-#include <filesystem>
+#include "engine/file_system.hpp"
+#include "ui/chooser_rules.hpp"
 
 namespace vantrel {
 namespace {
@@ -33,34 +34,21 @@ QString ToQString(TextView text) { return Shown(text); }
 
 Text FromQString(const QString& text) { return Held<Char>(text); }
 
-bool ChosenFolderBytes(const QString& chosen, std::string& bytes) {
-  if (!chosen.startsWith(u'/')) return false;
-  bytes.clear();
-  for (const QString& part : chosen.split(u'/', Qt::SkipEmptyParts)) {
-    const std::string parent = bytes.empty() ? std::string("/") : bytes;
-    if (!part.contains(QChar::ReplacementCharacter)) {
-      const QByteArray encoded = QFile::encodeName(part);
-      bytes += '/';
-      bytes.append(encoded.constData(), static_cast<std::size_t>(encoded.size()));
-      continue;
-    }
-    std::error_code error;
-    std::string match;
-    int matches = 0;
-    for (std::filesystem::directory_iterator it(parent, error), end; !error && it != end; it.increment(error)) {
-      const std::string name = it->path().filename().native();
-      if (QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size()))) == part) {
-        match = name;
-        ++matches;
-      }
-    }
-    if (error || matches != 1) return false;
-    bytes += '/';
-    bytes += match;
-  }
-  if (bytes.empty()) bytes.assign(1, '/');
-  std::error_code error;
-  return std::filesystem::is_directory(bytes, error);
+namespace {
+
+// A text of the toolkit in the program's form of a path: its name's bytes as
+// the file system takes them (U+FFFD becomes its UTF-8 bytes).
+Text PathTextOf(const QString& text) { return TextFromSystemBytes(QFile::encodeName(text).toStdString()); }
+
+}  // namespace
+
+Text ChosenFolderText(const QString& chosen) {
+  const Text marker = PathTextOf(QString(QChar(QChar::ReplacementCharacter)));
+  const Text folder = ResolveShownFolder(PathTextOf(chosen), marker, [](const Text& name) {
+    return PathTextOf(QFile::decodeName(QByteArray::fromStdString(SystemBytesFromText(name))));
+  });
+  if (folder.empty() || FileSizeOf(folder) != -2) return Text();
+  return folder;
 }
 
 }  // namespace vantrel

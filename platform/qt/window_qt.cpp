@@ -2,7 +2,16 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -14,12 +23,17 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProgressBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTableView>
+#include <QToolTip>
+#include <QUrl>
 
 #include <algorithm>
 #include <climits>
@@ -32,6 +46,9 @@
 #include "platform/qt/row_list_qt.hpp"
 #include "platform/qt/spin_field_qt.hpp"
 #include "platform/qt/text_qt.hpp"
+#include "ui/chooser_rules.hpp"
+#include "ui/control_kinds.hpp"
+#include "ui/gadgets.hpp"
 
 namespace vantrel {
 namespace {
@@ -45,28 +62,126 @@ constexpr int kResultCells = 6;
 constexpr int kCheckColumnWidth = 25;
 constexpr int kAlertMessageWidth = 300;
 
-// The result list: the space bar flips the check of the focused row, whichever
-// cell has the focus, as a click on the row's check box does.
-class ResultView final : public QTableView {
+// What a person does to a row, as a list view reports it.
+using RowActionSink = std::function<void(RowAction action, int row)>;
+
+// A list view that shows a cell's whole text as its tip when the cell cuts
+// it, and no tip over a cell shown whole.
+template <typename View>
+class TippedView : public View {
  public:
-  explicit ResultView(QWidget* parent) : QTableView(parent) {}
+  explicit TippedView(QWidget* parent) : View(parent) {}
   RowList* rows = nullptr;
 
  protected:
+  bool viewportEvent(QEvent* event) override {
+    if (event->type() != QEvent::ToolTip || !rows) return View::viewportEvent(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QString tip = rows->CutCellTip(help->pos());
+    if (tip.isEmpty()) {
+      QToolTip::hideText();
+      event->ignore();
+    } else {
+      const QModelIndex index = this->indexAt(help->pos());
+      QToolTip::showText(help->globalPos(), tip, this->viewport(), this->visualRect(index));
+    }
+    return true;
+  }
+};
+
+// The result list. Every key and click that means something for a row goes
+// to the program as a row action: the space bar (ToggleCheck), Return and a
+// double-click (Open), the context menu by pointer, menu key or Shift+F10
+// (Menu). Home and End go to the first and the last row as an arrow key
+// moves, keeping the column.
+class ResultView final : public TippedView<QTableView> {
+ public:
+  explicit ResultView(QWidget* parent) : TippedView<QTableView>(parent) {}
+  RowActionSink act;
+  // Where the row's menu opens: at the pointer that asked for it, else beside the row.
+  QPoint menuAt;
+
+ protected:
   void keyPressEvent(QKeyEvent* event) override {
-    const bool space = event->key() == Qt::Key_Space || event->key() == Qt::Key_Select;
-    if (space && rows && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && currentIndex().isValid()) {
-      rows->ToggleCheck(currentIndex().row());
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && mods == Qt::NoModifier) {
+      if (key == Qt::Key_Space || key == Qt::Key_Select) {
+        Act(RowAction::ToggleCheck, current.row());
+        event->accept();
+        return;
+      }
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        Act(RowAction::Open, current.row());
+        event->accept();
+        return;
+      }
+    }
+    if (key == Qt::Key_Menu || (key == Qt::Key_F10 && mods == Qt::ShiftModifier)) {
+      MenuByKey();
       event->accept();
       return;
     }
     QTableView::keyPressEvent(event);
   }
+  void mouseDoubleClickEvent(QMouseEvent* event) override {
+    // A double-click on the check box is two clicks on it, not an Open.
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && index.isValid() && index.column() != 0) {
+      Act(RowAction::Open, index.row());
+      event->accept();
+      return;
+    }
+    QTableView::mouseDoubleClickEvent(event);
+  }
+  void contextMenuEvent(QContextMenuEvent* event) override {
+    if (event->reason() != QContextMenuEvent::Mouse) {
+      MenuByKey();
+      event->accept();
+      return;
+    }
+    const QModelIndex index = indexAt(event->pos());
+    if (!index.isValid()) return;
+    // The row clicked becomes the focused one, and the selection when it was
+    // not part of it, as a list does on a right click.
+    QItemSelectionModel* selection = selectionModel();
+    const auto command = selection->isRowSelected(index.row())
+                             ? QItemSelectionModel::NoUpdate
+                             : QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+    selection->setCurrentIndex(index, command);
+    menuAt = event->globalPos();
+    Act(RowAction::Menu, index.row());
+    event->accept();
+  }
+  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override {
+    const int rowCount = model() ? model()->rowCount() : 0;
+    if ((action == MoveHome || action == MoveEnd) && rowCount > 0) {
+      const int column = currentIndex().isValid() ? currentIndex().column() : 1;
+      return model()->index(action == MoveHome ? 0 : rowCount - 1, column);
+    }
+    return QTableView::moveCursor(action, modifiers);
+  }
+
+ private:
+  void Act(RowAction action, int row) {
+    if (act && row >= 0) act(action, row);
+  }
+  void MenuByKey() {
+    const QModelIndex current = currentIndex();
+    if (!current.isValid()) return;
+    scrollTo(current);
+    const QRect cell = visualRect(model()->index(current.row(), std::max(current.column(), 1)));
+    menuAt = viewport()->mapToGlobal(cell.bottomLeft());
+    Act(RowAction::Menu, current.row());
+  }
 };
 
-// The folder chooser. A folder whose name is not UTF-8 does not exist by the
-// name the chooser knows it by; it is taken when it is the one folder there
-// that the name can stand for.
+using SearchListView = TippedView<QListView>;
+
+// The folder chooser. The toolkit shows a name that is not UTF-8 with U+FFFD
+// in place of what it could not decode; such an answer is taken when it names
+// one folder (ResolveShownFolder), and refused otherwise.
 class FolderDialog final : public QFileDialog {
  public:
   explicit FolderDialog(QWidget* parent) : QFileDialog(parent) {
@@ -75,8 +190,7 @@ class FolderDialog final : public QFileDialog {
   }
   void accept() override {
     const QStringList files = selectedFiles();
-    std::string bytes;
-    if (!files.isEmpty() && !QFileInfo::exists(files.first()) && ChosenFolderBytes(files.first(), bytes)) {
+    if (!files.isEmpty() && !QFileInfo::exists(files.first()) && !ChosenFolderText(files.first()).empty()) {
       QDialog::accept();
       return;
     }
@@ -84,15 +198,49 @@ class FolderDialog final : public QFileDialog {
   }
 };
 
+// The paths of the local files and folders a drag carries, as the file
+// system names them.
+std::vector<Text> DroppedPaths(const QMimeData* data) {
+  std::vector<Text> paths;
+  if (!data || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile()) continue;
+    const QByteArray bytes = QFile::encodeName(url.toLocalFile());
+    if (!bytes.isEmpty()) paths.push_back(TextFromSystemBytes(bytes.toStdString()));
+  }
+  return paths;
+}
+
+// The name Qt takes for a path the program holds: its bytes decoded as Qt decodes names.
+QString NameOf(const Text& path) { return QFile::decodeName(QByteArray::fromStdString(SystemBytesFromText(path))); }
+
+// A file URL that keeps a path's bytes, whatever they are.
+QString FileUrlOf(const std::string& bytes) {
+  return QStringLiteral("file://") + QString::fromLatin1(QByteArray::fromStdString(bytes).toPercentEncoding("/"));
+}
+
 }  // namespace
 
 // The top-level window: reports a close request and size changes, and keeps
 // the client widget filling it.
 class QtWindowHost::MainWindow final : public QWidget {
  public:
-  explicit MainWindow(QtWindowHost& host) : host_(host) {}
+  explicit MainWindow(QtWindowHost& host) : host_(host) { setAcceptDrops(true); }
 
  protected:
+  // Local files and folders may be dropped anywhere on the window.
+  void dragEnterEvent(QDragEnterEvent* event) override {
+    if (!DroppedPaths(event->mimeData()).empty()) event->acceptProposedAction();
+  }
+  void dragMoveEvent(QDragMoveEvent* event) override {
+    if (!DroppedPaths(event->mimeData()).empty()) event->acceptProposedAction();
+  }
+  void dropEvent(QDropEvent* event) override {
+    const std::vector<Text> paths = DroppedPaths(event->mimeData());
+    if (paths.empty()) return;
+    event->acceptProposedAction();
+    if (host_.events_) host_.events_->OnDrop(paths);
+  }
   void closeEvent(QCloseEvent* event) override {
     // The program decides whether and how the window goes.
     event->ignore();
@@ -129,6 +277,17 @@ QWidget* QtWindowHost::WidgetOf(int gadget) const {
 const QtWindowHost::Control* QtWindowHost::Find(int gadget) const {
   auto it = controls_.find(gadget);
   return it == controls_.end() ? nullptr : &it->second;
+}
+
+const QtWindowHost::Control* QtWindowHost::Taking(int gadget, ControlOperation operation) const {
+  const Control* c = Find(gadget);
+  if (!c || !CheckControlKind(gadget, c->kind, operation)) return nullptr;
+  return c;
+}
+
+RowList* QtWindowHost::RowsOf(int gadget) const {
+  const Control* c = Taking(gadget, ControlOperation::Rows);
+  return c ? c->rows : nullptr;
 }
 
 void QtWindowHost::Report(int gadget) {
@@ -240,6 +399,7 @@ void QtWindowHost::CreateControl(int gadget, ControlKind kind, Rect place, const
     case ControlKind::TextField: {
       auto* field = new QLineEdit(ToQString(text), container_);
       field->setMaxLength(INT_MAX);  // a list of file types or a path may be long
+      field->setAcceptDrops(false);  // a dropped folder goes to the window
       QObject::connect(field, &QLineEdit::textEdited, field, [this, gadget] { Report(gadget); });
       widget = field;
       break;
@@ -258,11 +418,12 @@ void QtWindowHost::CreateControl(int gadget, ControlKind kind, Rect place, const
       break;
     }
     case ControlKind::ListBox: {
-      auto* view = new QListView(container_);
+      auto* view = new SearchListView(container_);
       view->setSelectionMode(QAbstractItemView::ExtendedSelection);
       view->setEditTriggers(QAbstractItemView::NoEditTriggers);
       view->setUniformItemSizes(true);
       rows = new RowList(view, new RowModel(1, false, view));
+      view->rows = rows;
       QObject::connect(view, &QListView::clicked, view, [this, gadget] { Report(gadget); });
       widget = view;
       break;
@@ -285,6 +446,9 @@ void QtWindowHost::CreateControl(int gadget, ControlKind kind, Rect place, const
       auto* model = new RowModel(kResultCells, true, view);
       rows = new RowList(view, model);
       view->rows = rows;
+      view->act = [this, gadget](RowAction action, int row) {
+        if (events_) events_->OnRowAction(gadget, action, row);
+      };
       view->setSelectionBehavior(QAbstractItemView::SelectRows);
       view->setSelectionMode(QAbstractItemView::ExtendedSelection);
       view->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -321,18 +485,21 @@ void QtWindowHost::CreateControl(int gadget, ControlKind kind, Rect place, const
 }
 
 void QtWindowHost::AddTab(int panel, const Text& title) {
-  const Control* c = Find(panel);
-  if (!c || c->kind != ControlKind::Panel) return;
+  const Control* c = Taking(panel, ControlOperation::Tabs);
+  if (!c) return;
   auto* page = new QWidget;
   static_cast<QTabWidget*>(c->widget)->addTab(page, Caption(title));
   container_ = page;
 }
 
-void QtWindowHost::EndTabs(int) { container_ = client_; }
+void QtWindowHost::EndTabs(int panel) {
+  Taking(panel, ControlOperation::Tabs);
+  container_ = client_;
+}
 
 void QtWindowHost::AddColumn(int gadget, const Text& title, int width) {
-  const Control* c = Find(gadget);
-  if (!c || c->kind != ControlKind::ResultList) return;
+  const Control* c = Taking(gadget, ControlOperation::Columns);
+  if (!c) return;
   RowModel& model = c->rows->Model();
   model.AddColumn(title);
   static_cast<QTableView*>(c->widget)->setColumnWidth(model.columnCount() - 1, width);
@@ -366,17 +533,16 @@ void QtWindowHost::SetEnabled(int gadget, bool enabled) {
 }
 
 bool QtWindowHost::IsChecked(int gadget) {
-  const Control* c = Find(gadget);
-  return c && c->kind == ControlKind::CheckBox && static_cast<QCheckBox*>(c->widget)->isChecked();
+  const Control* c = Taking(gadget, ControlOperation::Check);
+  return c && static_cast<QCheckBox*>(c->widget)->isChecked();
 }
 
 void QtWindowHost::SetChecked(int gadget, bool checked) {
-  const Control* c = Find(gadget);
-  if (c && c->kind == ControlKind::CheckBox) static_cast<QCheckBox*>(c->widget)->setChecked(checked);
+  if (const Control* c = Taking(gadget, ControlOperation::Check)) static_cast<QCheckBox*>(c->widget)->setChecked(checked);
 }
 
 Text QtWindowHost::TextOf(int gadget) {
-  const Control* c = Find(gadget);
+  const Control* c = Taking(gadget, ControlOperation::ReadText);
   if (!c) return {};
   switch (c->kind) {
     case ControlKind::Frame: return FromCaption(static_cast<QGroupBox*>(c->widget)->title());
@@ -390,7 +556,7 @@ Text QtWindowHost::TextOf(int gadget) {
 }
 
 void QtWindowHost::SetText(int gadget, const Text& text) {
-  const Control* c = Find(gadget);
+  const Control* c = Taking(gadget, ControlOperation::WriteText);
   if (!c) return;
   switch (c->kind) {
     case ControlKind::Frame: static_cast<QGroupBox*>(c->widget)->setTitle(Caption(text)); break;
@@ -404,7 +570,7 @@ void QtWindowHost::SetText(int gadget, const Text& text) {
 }
 
 void QtWindowHost::SetValue(int gadget, std::int64_t value) {
-  const Control* c = Find(gadget);
+  const Control* c = Taking(gadget, ControlOperation::Value);
   if (!c) return;
   if (c->kind == ControlKind::ProgressBar)
     static_cast<QProgressBar*>(c->widget)->setValue(static_cast<int>(std::clamp<std::int64_t>(value, 0, 100)));
@@ -414,61 +580,60 @@ void QtWindowHost::SetValue(int gadget, std::int64_t value) {
 
 void QtWindowHost::SetBusy(int gadget, bool busy) {
   // A bar whose range is empty moves on its own and shows no value.
-  const Control* c = Find(gadget);
-  if (c && c->kind == ControlKind::ProgressBar) static_cast<QProgressBar*>(c->widget)->setRange(0, busy ? 0 : 100);
+  if (const Control* c = Taking(gadget, ControlOperation::Busy))
+    static_cast<QProgressBar*>(c->widget)->setRange(0, busy ? 0 : 100);
 }
 
 void QtWindowHost::SelectTab(int panel, int tab) {
-  const Control* c = Find(panel);
-  if (c && c->kind == ControlKind::Panel) static_cast<QTabWidget*>(c->widget)->setCurrentIndex(tab);
+  if (const Control* c = Taking(panel, ControlOperation::Tabs)) static_cast<QTabWidget*>(c->widget)->setCurrentIndex(tab);
 }
 
 // --- Rows -----------------------------------------------------------------------
 
 int QtWindowHost::RowCount(int gadget) {
-  const Control* c = Find(gadget);
-  return c && c->rows ? c->rows->Model().Rows() : 0;
+  RowList* rows = RowsOf(gadget);
+  return rows ? rows->Model().Rows() : 0;
 }
 
 Text QtWindowHost::RowText(int gadget, int row, int column) {
-  const Control* c = Find(gadget);
-  if (!c || !c->rows || row < 0 || row >= c->rows->Model().Rows()) return {};
-  return Text(c->rows->Model().Cell(row, column));
+  RowList* rows = RowsOf(gadget);
+  return rows ? Text(rows->Model().Cell(row, column)) : Text();
 }
 
 int QtWindowHost::RowState(int gadget, int row) {
-  const Control* c = Find(gadget);
-  return c && c->rows ? c->rows->State(row) : 0;
+  RowList* rows = RowsOf(gadget);
+  return rows ? rows->State(row) : 0;
 }
 
 void QtWindowHost::SetRowState(int gadget, int row, int state) {
-  const Control* c = Find(gadget);
-  if (c && c->rows) c->rows->SetState(row, state);
+  if (RowList* rows = RowsOf(gadget)) rows->SetState(row, state);
 }
 
 void QtWindowHost::AppendRow(int gadget, const Text& text) {
-  const Control* c = Find(gadget);
-  if (c && c->kind == ControlKind::ListBox) c->rows->AppendRows({text});
+  if (const Control* c = Taking(gadget, ControlOperation::AppendRow)) c->rows->AppendRows({text});
 }
 
 void QtWindowHost::AppendRows(int gadget, const std::vector<Text>& cells) {
-  const Control* c = Find(gadget);
-  if (c && c->kind == ControlKind::ResultList) c->rows->AppendRows(cells);
+  if (const Control* c = Taking(gadget, ControlOperation::AppendRows)) c->rows->AppendRows(cells);
 }
 
 void QtWindowHost::RemoveRow(int gadget, int row) {
-  const Control* c = Find(gadget);
-  if (c && c->rows) c->rows->RemoveRow(row);
+  if (RowList* rows = RowsOf(gadget)) rows->RemoveRow(row);
 }
 
 void QtWindowHost::RemoveRows(int gadget, const std::vector<int>& rows) {
-  const Control* c = Find(gadget);
-  if (c && c->rows) c->rows->RemoveRows(rows);
+  if (RowList* list = RowsOf(gadget)) list->RemoveRows(rows);
 }
 
 void QtWindowHost::ClearRows(int gadget) {
-  const Control* c = Find(gadget);
-  if (c && c->rows) c->rows->Clear();
+  if (RowList* rows = RowsOf(gadget)) rows->Clear();
+}
+
+int QtWindowHost::FocusedRow(int gadget) {
+  RowList* rows = RowsOf(gadget);
+  if (!rows) return -1;
+  const QModelIndex current = rows->View().currentIndex();
+  return current.isValid() ? current.row() : -1;
 }
 
 // --- The host ---------------------------------------------------------------------
@@ -516,11 +681,70 @@ Text QtWindowHost::ShowFolderChooser(const Text&, const Text&) {
   // The chooser opens with its own title and in its own folder.
   FolderDialog dialog(window_.get());
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  std::string bytes;
-  if (!ChosenFolderBytes(dialog.selectedFiles().first(), bytes)) return {};
-  Text path = TextFromSystemBytes(bytes);
-  AddTrailingSlash(path);
-  return path;
+  return ChosenFolderText(dialog.selectedFiles().first());
+}
+
+bool QtWindowHost::OpenFile(const Text& path) {
+  // The desktop answers a missing file late or not at all; a file that is
+  // not there cannot be opened.
+  if (FileSizeOf(path) < 0) return false;
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(NameOf(path)));
+}
+
+bool QtWindowHost::RevealFile(const Text& path) {
+  const std::string bytes = SystemBytesFromText(path);
+  const std::size_t slash = bytes.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? std::string(".") : bytes.substr(0, std::max<std::size_t>(slash, 1));
+  if (FileSizeOf(TextFromSystemBytes(folder)) != -2) return false;
+  // The file manager's own interface selects the file; without a file manager
+  // that offers it, the desktop's opener shows the folder.
+  auto openFolder = [folder] {
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {QFile::decodeName(QByteArray::fromStdString(folder))});
+  };
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  const QString service = QStringLiteral("org.freedesktop.FileManager1");
+  QDBusConnectionInterface* names = bus.isConnected() ? bus.interface() : nullptr;
+  const bool offered = names && (names->isServiceRegistered(service).value() ||
+                                 names->activatableServiceNames().value().contains(service));
+  if (!offered) return openFolder();
+  QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/FileManager1"),
+                                                     service, QStringLiteral("ShowItems"));
+  call << QStringList{FileUrlOf(FileSizeOf(path) >= 0 ? bytes : folder)} << QString();
+  // Asked without waiting: the window stays free while the file manager starts.
+  auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), window_.get());
+  QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, openFolder] {
+    if (watcher->isError()) openFolder();
+    watcher->deleteLater();
+  });
+  return true;
+}
+
+void QtWindowHost::CopyToClipboard(const Text& text) {
+  // The program copies paths: the clipboard takes the name as the system
+  // decodes it, so that it pastes as the file's name in either program.
+  QGuiApplication::clipboard()->setText(NameOf(text));
+}
+
+int QtWindowHost::ShowMenu(int gadget, int row, const std::vector<Text>& entries) {
+  const Control* c = Taking(gadget, ControlOperation::Rows);
+  if (!c || row < 0) return -1;
+  QMenu menu(window_.get());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i].empty()) {
+      menu.addSeparator();
+      continue;
+    }
+    QAction* action = menu.addAction(Caption(entries[i]));
+    action->setData(static_cast<int>(i));
+  }
+  QPoint at = QCursor::pos();
+  if (auto* results = dynamic_cast<ResultView*>(c->widget)) {
+    at = results->menuAt;
+  } else if (auto* view = qobject_cast<QAbstractItemView*>(c->widget)) {
+    at = view->viewport()->mapToGlobal(view->visualRect(view->model()->index(row, 0)).bottomLeft());
+  }
+  QAction* chosen = menu.exec(at);
+  return chosen ? chosen->data().toInt() : -1;
 }
 
 }  // namespace vantrel

@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 
+#include "ui/control_kinds.hpp"
 #include "ui/window_host.hpp"
 
 class QApplication;
@@ -72,9 +73,13 @@ class QtWindowHost : public WindowHost {
   void RemoveRow(int gadget, int row) override;
   void RemoveRows(int gadget, const std::vector<int>& rows) override;
   void ClearRows(int gadget) override;
+  int FocusedRow(int gadget) override;
 
   Text UserLanguageName() override;
   Text WorkingDirectory() override;
+  bool OpenFile(const Text& path) override;
+  bool RevealFile(const Text& path) override;
+  void CopyToClipboard(const Text& text) override;
 
   // The main window and a control's widget (tests find and click them).
   QWidget* Window() const;
@@ -83,6 +88,7 @@ class QtWindowHost : public WindowHost {
  protected:
   int ShowBox(BoxKind kind, const Text& title, const Text& text) override;
   Text ShowFolderChooser(const Text& prompt, const Text& startFolder) override;
+  int ShowMenu(int gadget, int row, const std::vector<Text>& entries) override;
 
  private:
   class MainWindow;
@@ -92,6 +98,9 @@ class QtWindowHost : public WindowHost {
     RowList* rows = nullptr;
   };
   const Control* Find(int gadget) const;
+  // The control when its kind takes the operation (CheckControlKind), else null.
+  const Control* Taking(int gadget, ControlOperation operation) const;
+  RowList* RowsOf(int gadget) const;
   void Report(int gadget);
 
   std::unique_ptr<QApplication> ownApp_;

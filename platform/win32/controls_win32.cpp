@@ -4,23 +4,26 @@
 // A panel is a tab control whose pages are child windows of it; the page of the
 // tab added last is the container of the controls created next, so their
 // places are relative to the page. A spin field is an edit field with an
-// up-down control beside it; the up-down reads and writes the field's text as
-// a plain decimal number, and any other text typed into the field stays there
-// for the program to read.
+// up-down control beside it; a press of an arrow writes the field's text as
+// ui/spin_rules says, and any other text typed into the field stays there for
+// the program to read. Every call on a control asks ui/control_kinds first
+// whether the control's kind takes it.
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <algorithm>
 
-#include "platform/win32/result_rows_win32.hpp"
 #include "platform/win32/window_win32.hpp"
+#include "ui/spin_rules.hpp"
 
 namespace vantrel {
 
 namespace {
 
 constexpr wchar_t kPageClass[] = L"VantrelPage";
+// The texts of a result row: columns 0 to 5, as AppendRows takes them.
+constexpr int kResultCells = 6;
 
 RECT PlaceIn(HWND hwnd) {
   RECT rect{};
@@ -103,6 +106,7 @@ void Win32Window::CreateControl(int gadget, ControlKind kind, Rect place, const 
     case ControlKind::ListBox:
       control.hwnd = make(WS_EX_CLIENTEDGE, WC_LISTBOXW,
                           LBS_EXTENDEDSEL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, place);
+      SetWindowSubclass(control.hwnd, SearchListProc, 1, reinterpret_cast<DWORD_PTR>(this));
       break;
     case ControlKind::Panel:
       control.hwnd = make(WS_EX_CONTROLPARENT, WC_TABCONTROLW, WS_CLIPCHILDREN | WS_TABSTOP, place);
@@ -111,13 +115,17 @@ void Win32Window::CreateControl(int gadget, ControlKind kind, Rect place, const 
       int arrowsWidth = place.h / 2;
       control.hwnd = make(WS_EX_CLIENTEDGE, WC_EDITW, ES_RIGHT | ES_AUTOHSCROLL | WS_TABSTOP,
                           {place.x, place.y, place.w - arrowsWidth, place.h});
+      // The arrows do not write the field themselves (UDS_SETBUDDYINT): each
+      // step is the program's rule, written in UDN_DELTAPOS.
       control.arrows = CreateWindowExW(0, UPDOWN_CLASSW, nullptr,
-                                       WS_CHILD | WS_VISIBLE | UDS_ARROWKEYS | UDS_NOTHOUSANDS | UDS_SETBUDDYINT,
+                                       WS_CHILD | WS_VISIBLE | UDS_ARROWKEYS | UDS_NOTHOUSANDS,
                                        place.x + place.w - arrowsWidth, place.y, arrowsWidth, place.h, parent,
                                        nullptr, instance, nullptr);
       SendMessageW(control.arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(control.hwnd), 0);
-      SendMessageW(control.arrows, UDM_SETRANGE32, 0, 2147483647);
-      if (text.empty()) SendMessageW(control.arrows, UDM_SETPOS32, 0, 0);
+      SendMessageW(control.arrows, UDM_SETRANGE32, static_cast<WPARAM>(kSpinSmallest),
+                   static_cast<LPARAM>(kSpinLargest));
+      SendMessageW(control.arrows, UDM_SETPOS32, 0, static_cast<LPARAM>(SpinValueOfText(text)));
+      if (text.empty()) SetWindowTextW(control.hwnd, SpinText(0).c_str());
       // Wine's up-down takes its default width when it gets a buddy.
       SetWindowPos(control.arrows, nullptr, place.x + place.w - arrowsWidth, place.y, arrowsWidth, place.h,
                    SWP_NOZORDER | SWP_NOACTIVATE);
@@ -131,7 +139,7 @@ void Win32Window::CreateControl(int gadget, ControlKind kind, Rect place, const 
       // The check marks live in the rows; the list view asks for them.
       SendMessageW(control.hwnd, LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK, 0);
       SetWindowSubclass(control.hwnd, ResultListProc, 1, reinterpret_cast<DWORD_PTR>(this));
-      control.rows = std::make_unique<ResultRows>();
+      control.rows = std::make_unique<RowTable>(kResultCells);
       break;
     case ControlKind::ProgressBar:
       control.hwnd = make(0, PROGRESS_CLASSW, 0, place);
@@ -177,8 +185,8 @@ LRESULT CALLBACK Win32Window::PageProc(HWND hwnd, UINT message, WPARAM wParam, L
 }
 
 void Win32Window::AddTab(int panel, const Text& title) {
-  Control* control = Find(panel);
-  if (control == nullptr || control->kind != ControlKind::Panel) return;
+  Control* control = FindFor(panel, ControlOperation::Tabs);
+  if (control == nullptr) return;
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW pageClass{};
   if (!GetClassInfoExW(instance, kPageClass, &pageClass)) {
@@ -204,7 +212,9 @@ void Win32Window::AddTab(int panel, const Text& title) {
   container_ = page;
 }
 
-void Win32Window::EndTabs(int) { container_ = nullptr; }
+void Win32Window::EndTabs(int panel) {
+  if (FindFor(panel, ControlOperation::Tabs) != nullptr) container_ = nullptr;
+}
 
 void Win32Window::PlacePages(Control& panel) {
   RECT area{};
@@ -224,15 +234,15 @@ void Win32Window::ShowSelectedPage(Control& panel) {
 }
 
 void Win32Window::SelectTab(int panel, int tab) {
-  Control* control = Find(panel);
-  if (control == nullptr || control->kind != ControlKind::Panel) return;
+  Control* control = FindFor(panel, ControlOperation::Tabs);
+  if (control == nullptr) return;
   SendMessageW(control->hwnd, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
   ShowSelectedPage(*control);
 }
 
 void Win32Window::AddColumn(int gadget, const Text& title, int width) {
-  Control* control = Find(gadget);
-  if (control == nullptr || control->kind != ControlKind::ResultList) return;
+  Control* control = FindFor(gadget, ControlOperation::Columns);
+  if (control == nullptr) return;
   LVCOLUMNW column{};
   column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
   column.fmt = LVCFMT_LEFT;
@@ -296,41 +306,40 @@ void Win32Window::SetEnabled(int gadget, bool enabled) {
 }
 
 bool Win32Window::IsChecked(int gadget) {
-  Control* control = Find(gadget);
+  Control* control = FindFor(gadget, ControlOperation::Check);
   return control != nullptr && SendMessageW(control->hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void Win32Window::SetChecked(int gadget, bool checked) {
-  if (Control* control = Find(gadget)) {
+  if (Control* control = FindFor(gadget, ControlOperation::Check)) {
     SendMessageW(control->hwnd, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
   }
 }
 
 Text Win32Window::TextOf(int gadget) {
-  Control* control = Find(gadget);
+  Control* control = FindFor(gadget, ControlOperation::ReadText);
   return control != nullptr ? WindowText(control->hwnd) : Text();
 }
 
 void Win32Window::SetText(int gadget, const Text& text) {
-  if (Control* control = Find(gadget)) SetWindowTextW(control->hwnd, text.c_str());
+  if (Control* control = FindFor(gadget, ControlOperation::WriteText)) SetWindowTextW(control->hwnd, text.c_str());
 }
 
 void Win32Window::SetValue(int gadget, std::int64_t value) {
-  Control* control = Find(gadget);
+  Control* control = FindFor(gadget, ControlOperation::Value);
   if (control == nullptr) return;
   if (control->kind == ControlKind::ProgressBar) {
     SendMessageW(control->hwnd, PBM_SETPOS, static_cast<WPARAM>(std::clamp<std::int64_t>(value, 0, 100)), 0);
-  } else if (control->kind == ControlKind::SpinField) {
-    SendMessageW(control->arrows, UDM_SETPOS32, 0,
-                 static_cast<LPARAM>(std::clamp<std::int64_t>(value, 0, 2147483647)));
-    Text decimal = DecimalText(value);
-    if (WindowText(control->hwnd) != decimal) SetWindowTextW(control->hwnd, decimal.c_str());
+  } else {
+    SendMessageW(control->arrows, UDM_SETPOS32, 0, static_cast<LPARAM>(ClampSpinValue(value)));
+    const Text shown = SpinText(value);
+    if (WindowText(control->hwnd) != shown) SetWindowTextW(control->hwnd, shown.c_str());
   }
 }
 
 void Win32Window::SetBusy(int gadget, bool busy) {
-  Control* control = Find(gadget);
-  if (control == nullptr || control->kind != ControlKind::ProgressBar) return;
+  Control* control = FindFor(gadget, ControlOperation::Busy);
+  if (control == nullptr) return;
   // A marquee bar moves on its own and shows no position; the style decides
   // the mode and PBM_SETMARQUEE starts or stops the motion.
   const LONG_PTR style = GetWindowLongPtrW(control->hwnd, GWL_STYLE);
@@ -376,31 +385,55 @@ bool Win32Window::HandleNotify(const NMHDR* header, LRESULT* result) {
     return true;
   }
   if (control->kind == ControlKind::SpinField) {
-    // The arrows stop at the ends of the range (Wine's up-down would wrap
-    // past 2147483647); the field's EN_CHANGE reports the step.
+    // The step is the program's rule (it stops at the ends of the range,
+    // where Wine's up-down would wrap); the arrows take the value and the
+    // field its text, whose EN_CHANGE reports the step.
     *result = 0;
     if (header->code == UDN_DELTAPOS) {
       const auto* step = reinterpret_cast<const NMUPDOWN*>(header);
-      std::int64_t next = static_cast<std::int64_t>(step->iPos) + step->iDelta;
-      if (next < 0 || next > 2147483647) *result = 1;
+      const std::int64_t next = SpinStep(WindowText(control->hwnd), step->iPos, step->iDelta);
+      SendMessageW(control->arrows, UDM_SETPOS32, 0, static_cast<LPARAM>(next));
+      const Text shown = SpinText(next);
+      if (WindowText(control->hwnd) != shown) SetWindowTextW(control->hwnd, shown.c_str());
+      *result = 1;  // the up-down's own change is not made
     }
     return true;
   }
   if (control->kind == ControlKind::ResultList) {
-    if (header->code == LVN_GETDISPINFOW) {
-      LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(header))->item;
-      if (item.mask & LVIF_TEXT) {
-        // The list view copies the text before the row can change.
-        item.pszText = const_cast<wchar_t*>(control->rows->Cell(item.iItem, item.iSubItem).c_str());
+    switch (header->code) {
+      case LVN_GETDISPINFOW: {
+        LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(header))->item;
+        if ((item.mask & LVIF_TEXT) && item.pszText != nullptr && item.cchTextMax > 0) {
+          // The cells hold no terminator: the list view's buffer gets a copy.
+          const TextView cell = control->rows->Cell(item.iItem, item.iSubItem);
+          const std::size_t length = std::min(cell.size(), static_cast<std::size_t>(item.cchTextMax - 1));
+          std::copy_n(cell.data(), length, item.pszText);
+          item.pszText[length] = L'\0';
+        }
+        if (item.mask & LVIF_STATE) {
+          const bool checked = (control->rows->State(item.iItem) & kRowChecked) != 0;
+          item.state = (item.state & ~LVIS_STATEIMAGEMASK) | INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+          item.stateMask |= LVIS_STATEIMAGEMASK;
+        }
+        break;
       }
-      if (item.mask & LVIF_STATE) {
-        item.state = (item.state & ~LVIS_STATEIMAGEMASK) |
-                     INDEXTOSTATEIMAGEMASK(control->rows->Checked(item.iItem) ? 2 : 1);
-        item.stateMask |= LVIS_STATEIMAGEMASK;
+      case LVN_ITEMCHANGED:
+      case LVN_ODSTATECHANGED:
+        if (!pushingSelection_) control->selectionKnown = false;
+        break;
+      case NM_CLICK:
+        Report(gadget);
+        break;
+      case NM_DBLCLK: {
+        // A double-click on a row opens it (one on its check box never gets here).
+        const int row = reinterpret_cast<const NMITEMACTIVATE*>(header)->iItem;
+        control->selectionKnown = false;
+        Report(gadget);
+        if (row >= 0 && row < control->rows->Count()) ReportRow(gadget, RowAction::Open, row);
+        break;
       }
-    } else {
-      control->selectedCount = -1;  // any other notice may follow a change of selection
-      if (header->code == NM_CLICK || header->code == NM_DBLCLK) Report(gadget);
+      default:
+        break;
     }
     *result = 0;
     return true;

@@ -9,13 +9,13 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/win32/result_rows_win32.hpp"
 #include "platform/win32/window_win32.hpp"
 
 namespace vantrel {
@@ -34,6 +34,7 @@ Win32Window::Win32Window() {
 
 Win32Window::~Win32Window() {
   if (toolTips_ != nullptr) DestroyWindow(toolTips_);
+  if (cellTip_ != nullptr) DestroyWindow(cellTip_);
   if (window_ != nullptr) {
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);
@@ -99,6 +100,25 @@ bool Win32Window::OpenWindow(const Text& title, int width, int height, bool siza
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
                               instance, nullptr);
   SendMessageW(toolTips_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+
+  // The tip of a cell a list shows cut off (see cell_tips_win32.cpp), placed
+  // and shown by the window.
+  cellTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance,
+                             nullptr);
+  SendMessageW(cellTip_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  SendMessageW(cellTip_, TTM_SETMAXTIPWIDTH, 0, GetSystemMetrics(SM_CXSCREEN));
+  TOOLINFOW cellTool{};
+  cellTool.cbSize = sizeof(cellTool);
+  cellTool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+  cellTool.hwnd = window_;
+  cellTool.uId = 1;
+  cellTool.lpszText = const_cast<wchar_t*>(L"");
+  SendMessageW(cellTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&cellTool));
+  SetWindowSubclass(cellTip_, CellTipProc, 1, reinterpret_cast<DWORD_PTR>(this));
+
+  // Files and folders dropped anywhere on the window reach it.
+  DragAcceptFiles(window_, TRUE);
   return true;
 }
 
@@ -252,11 +272,15 @@ LRESULT Win32Window::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lPa
     case kRunTasks:
       RunPostedTasks();
       return 0;
-    case kRedrawRows:
-      if (Control* list = Find(static_cast<int>(wParam))) {
-        list->redrawPosted = false;
+    case kSyncRows:
+      if (Control* list = Find(static_cast<int>(wParam)); list != nullptr && list->rows) {
+        list->syncPosted = false;
+        PushSelection(*list);
         InvalidateRect(list->hwnd, nullptr, FALSE);
       }
+      return 0;
+    case WM_DROPFILES:
+      HandleDrop(reinterpret_cast<HANDLE>(wParam));
       return 0;
     case WM_COMMAND:
       if (HandleCommand(wParam, lParam)) return 0;

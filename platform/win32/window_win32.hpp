@@ -7,7 +7,7 @@
 // id. A tab control's pages are child windows of the tab control, so a control
 // created on a page is placed relative to that page and moves with the panel.
 // The result list owns no data: it is an LVS_OWNERDATA list view that reads
-// its rows and check marks from ResultRows, so 100,000 rows cost one call.
+// its rows and check marks from a RowTable, so 100,000 rows cost one call.
 
 #include <windows.h>
 
@@ -19,11 +19,11 @@
 #include <optional>
 #include <vector>
 
+#include "ui/control_kinds.hpp"
+#include "ui/row_table.hpp"
 #include "ui/window_host.hpp"
 
 namespace vantrel {
-
-class ResultRows;
 
 class Win32Window final : public WindowHost {
  public:
@@ -72,9 +72,13 @@ class Win32Window final : public WindowHost {
   void RemoveRow(int gadget, int row) override;
   void RemoveRows(int gadget, const std::vector<int>& rows) override;
   void ClearRows(int gadget) override;
+  int FocusedRow(int gadget) override;
 
   Text UserLanguageName() override;
   Text WorkingDirectory() override;
+  bool OpenFile(const Text& path) override;
+  bool RevealFile(const Text& path) override;
+  void CopyToClipboard(const Text& text) override;
 
   // --- Seams for tests and benchmarks -----------------------------------------
   // Makes UserLanguageName give name instead of asking the system (a German
@@ -89,6 +93,10 @@ class Win32Window final : public WindowHost {
   HWND ControlHandle(int gadget) const;
   // The one tooltip control that holds every control's tip.
   HWND ToolTipHandle() const { return toolTips_; }
+  // The tooltip that shows a list's cut-off cell whole.
+  HWND CellTipHandle() const { return cellTip_; }
+  // The popup menu ShowMenu has open, or nullptr.
+  HMENU OpenMenu() const { return openMenu_; }
   // The page window of a panel's tab; nullptr when unknown.
   HWND PageHandle(int panel, int tab) const;
   // Dispatches the thread's messages until done() holds or timeoutMs passed;
@@ -100,7 +108,7 @@ class Win32Window final : public WindowHost {
  private:
   // Messages the window posts to itself.
   static constexpr UINT kRunTasks = WM_APP + 1;    // run the tasks queued for the window's thread
-  static constexpr UINT kRedrawRows = WM_APP + 2;  // redraw a result list (wParam: its gadget)
+  static constexpr UINT kSyncRows = WM_APP + 2;  // bring a result list in step with its rows (wParam: its gadget)
 
   struct Control {
     ControlKind kind = ControlKind::Label;
@@ -108,21 +116,35 @@ class Win32Window final : public WindowHost {
     HWND arrows = nullptr;        // the up-down control of a spin field
     std::vector<HWND> pages;      // the pages of a panel, one per tab
     int columns = 0;              // the columns of a result list
-    std::unique_ptr<ResultRows> rows;  // the rows of a result list
-    int selectedCount = -1;            // the result list's selected rows; -1 when unknown
-    bool redrawPosted = false;         // a redraw of the result list is on its way
+    std::unique_ptr<RowTable> rows;  // the rows of a result list, with their marks
+    // The rows' highlight bits hold the list view's selection (read from it
+    // when asked after the user or the list view may have changed it).
+    bool selectionKnown = false;
+    bool selectionToPush = false;  // the bits changed; the list view's selection follows
+    bool syncPosted = false;       // a kSyncRows is on its way
+    // The cell under the pointer whose tip is shown or armed (-1: none).
+    int tipRow = -1;
+    int tipColumn = -1;
+    bool tipShown = false;
   };
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK PageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK ResultListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR self);
+  static LRESULT CALLBACK CellTipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                      DWORD_PTR self);
+  static LRESULT CALLBACK SearchListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR id, DWORD_PTR self);
   LRESULT HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
   // Routes a control's notification; true when it was a control's.
   bool HandleCommand(WPARAM wParam, LPARAM lParam);
   bool HandleNotify(const NMHDR* header, LRESULT* result);
-  bool HandleResultListInput(Control& list, UINT message, WPARAM wParam, LPARAM lParam);
+  bool HandleResultListInput(Control& list, int gadget, UINT message, WPARAM wParam, LPARAM lParam);
+  void HandleContextMenu(Control& list, int gadget, LPARAM lParam);
+  void HandleDrop(HANDLE drop);  // an HDROP
   void Report(int gadget);
+  void ReportRow(int gadget, RowAction action, int row);
   void RunPostedTasks();
 
   Control* Find(int gadget);
@@ -131,14 +153,26 @@ class Win32Window final : public WindowHost {
   HWND CurrentContainer() const;
   void PlacePages(Control& panel);
   void ShowSelectedPage(Control& panel);
-  void ToggleChecks(Control& list, int gadget, int row, bool withSelection);
-  bool IsSelected(Control& list, int row);
-  void RedrawRowsLater(Control& list, int gadget);
+  // Found and of the kind that takes operation (see ui/control_kinds).
+  Control* FindFor(int gadget, ControlOperation operation);
+  void ToggleCheck(Control& list, int gadget, int row);
+  // Reads the list view's selection into the rows' highlight bits when they
+  // may be out of date.
+  void KnowSelection(Control& list);
+  // Gives the list view the selection the rows' bits hold, when they changed.
+  void PushSelection(Control& list);
+  void SyncRowsLater(Control& list, int gadget);
+  // Tips of cells the list shows cut off: the pointer rested at point (client
+  // coordinates) or moved there, or left the list.
+  void TipHover(Control& list, POINT point);
+  void TipMove(Control& list, POINT point);
+  void HideCellTip(Control& list);
   Extent OuterSize(Extent client) const;
 
  protected:
   int ShowBox(BoxKind kind, const Text& title, const Text& text) override;
   Text ShowFolderChooser(const Text& prompt, const Text& startFolder) override;
+  int ShowMenu(int gadget, int row, const std::vector<Text>& entries) override;
 
  private:
   HWND window_ = nullptr;
@@ -153,6 +187,11 @@ class Win32Window final : public WindowHost {
   HGDIOBJ measuringOld_ = nullptr;
   HGDIOBJ measuringOldBitmap_ = nullptr;
   HWND toolTips_ = nullptr;
+  HWND cellTip_ = nullptr;   // a tracking tooltip placed over a cut-off cell
+  Text cellTipText_;
+  std::optional<POINT> menuPoint_;  // where the pointer asked for the context menu (screen)
+  HMENU openMenu_ = nullptr;
+  bool pushingSelection_ = false;  // the list view's selection notices are the program's own
   std::map<int, Control> controls_;
   std::map<HWND, int> gadgetOf_;
   std::map<HWND, HWND> lastControlIn_;  // per container: the lowest control that is not a frame

@@ -13,8 +13,11 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
+#include <QDesktopServices>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -23,6 +26,8 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
+#include <QUrl>
 
 #include <atomic>
 #include <chrono>
@@ -34,6 +39,7 @@
 #include "platform/qt/text_qt.hpp"
 #include "platform/qt/window_qt.hpp"
 #include "tests/support/temp_tree.hpp"
+#include "ui/control_kinds.hpp"
 #include "ui/program.hpp"
 
 namespace vantrel {
@@ -122,12 +128,70 @@ struct HeldWorker {
   }
 };
 
+// A wrong control kind ends the test run at once.
+void FailOnWrongKind(int gadget, ControlKind kind, ControlOperation operation) {
+  qFatal("gadget %d is a %s, which takes no %s", gadget, KindName(kind), OperationName(operation));
+}
+
+// Stands in for the desktop's opener of files: records every file URL.
+class UrlRecorder final : public QObject {
+  Q_OBJECT
+
+ public:
+  std::vector<QUrl> urls;
+
+ public Q_SLOTS:
+  void Open(const QUrl& url) { urls.push_back(url); }
+};
+
+// Fills the result list with rows of the given paths (group 1 for all) and
+// shows it.
+void ShowRows(QtApp& app, const std::vector<Text>& paths) {
+  std::vector<Text> cells;
+  for (const Text& path : paths)
+    for (const Text& cell : {A("1"), path, A("5 B"), A("md5"), Text(), Text()}) cells.push_back(cell);
+  app.host.AppendRows(GadgetResults, cells);
+  app.host.SelectTab(GadgetPanel, kResultsTab);
+  QApplication::processEvents();
+}
+
+QPoint CellCentre(QTableView* view, int row, int column) {
+  return view->visualRect(view->model()->index(row, column)).center();
+}
+
+// Runs fn on the popup menu that opens next, from a timer, while the test's
+// own call sits in the menu's loop.
+void OnMenu(std::function<void(QMenu*)> fn) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, fn] {
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      timer->stop();
+      timer->deleteLater();
+      fn(menu);
+    }
+  });
+  timer->start(20);
+}
+
+// Chooses the menu's entry with the given text as a person does with the keys.
+void ChooseEntry(QMenu* menu, const QString& text) {
+  for (QAction* action : menu->actions()) {
+    if (action->text() == text) {
+      menu->setActiveAction(action);
+      QTest::keyClick(menu, Qt::Key_Return);
+      return;
+    }
+  }
+  QTest::keyClick(menu, Qt::Key_Escape);
+}
+
 }  // namespace
 
 class WindowQtTest : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
+  void initTestCase();
   void WidgetsSitWhereTheLayoutPutsThem();
   void WholeSearchFindsShowsAndDeletesByteNames();
   void PauseResumesOnOneButtonAndStopEndsAPausedSearch();
@@ -141,6 +205,12 @@ class WindowQtTest : public QObject {
   void RemovingRowsKeepsTheRowsLeftAsTheyWere();
   void BarIsBusyUntilTheFirstValueOfASearchAndOfADelete();
   void DeleteKeepsTheScrollPositionAndTheCurrentRow();
+  void TipsShowTheWholeTextOfCutCellsOnly();
+  void DoubleClickAndReturnOpenTheRowsFile();
+  void TheRowMenuOffersItsEntriesByPointerAndByKey();
+  void HomeAndEndGoToTheFirstAndLastRow();
+  void DroppedFoldersAndFilesGoIntoTheSearchList();
+  void AWrongControlKindIsReported();
 };
 
 void WindowQtTest::WidgetsSitWhereTheLayoutPutsThem() {
@@ -418,7 +488,7 @@ void WindowQtTest::BoxesChooserSpinFieldsAndWindowFlags() {
   QCOMPARE(host.Ask(BoxKind::Error, A("Error!"), A("The selected directory is not valid.")), kAnswerOk);
 
   // The folder chooser: the chosen folder's bytes (UTF-8 here, also for the
-  // 8-bit program) with one trailing "/", and "/" for the root.
+  // 8-bit program), and "/" for the root; Browse adds the trailing "/".
   TempTree tree({{"b\xc3\xbcro/", ""}});
   const std::string chosen = tree.Root().native() + "/b\xc3\xbcro";
   for (const std::string& folder : {chosen, std::string("/")}) {
@@ -428,7 +498,7 @@ void WindowQtTest::BoxesChooserSpinFieldsAndWindowFlags() {
       dialog->setDirectory(QString::fromUtf8(folder.c_str()));
       static_cast<QDialog*>(dialog)->accept();
     });
-    QCOMPARE(host.ChooseFolder(A("Please select a directory"), A("/")), T(folder == "/" ? "/" : folder + "/"));
+    QCOMPARE(host.ChooseFolder(A("Please select a directory"), A("/")), T(folder));
   }
   OnModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
   QVERIFY(host.ChooseFolder({}, {}).empty());
@@ -566,10 +636,9 @@ void WindowQtTest::ChooserAnswerNeverNamesAnotherFolder() {
     TempTree tree(entries);
     const std::string parent = tree.Root().native() + "/parent";
     const QString answer = QFile::decodeName(QByteArray::fromStdString(parent)) + QStringLiteral("/") + lossy;
-    std::string bytes;
-    const bool given = ChosenFolderBytes(answer, bytes);
-    QVERIFY2(given == !c.given.empty(), c.what);
-    if (given) QVERIFY2(bytes == parent + "/" + c.given, c.what);
+    const Text folder = ChosenFolderText(answer);
+    QVERIFY2(folder.empty() == c.given.empty(), c.what);
+    if (!folder.empty()) QVERIFY2(testing::Bytes(folder) == parent + "/" + c.given, c.what);
   }
 }
 
@@ -708,6 +777,215 @@ void WindowQtTest::DeleteKeepsTheScrollPositionAndTheCurrentRow() {
     QCOMPARE(view->currentIndex().row(), c.currentAfter);
     QCOMPARE(view->horizontalScrollBar()->value(), scrolledLeft);
   }
+}
+
+
+void WindowQtTest::initTestCase() { SetWrongKindHandler(FailOnWrongKind); }
+
+void WindowQtTest::TipsShowTheWholeTextOfCutCellsOnly() {
+  QtApp app;
+  const Text longPath = A("/a/very/long/folder/name/that/the/filename/column/cannot/show/whole/in/its/width/file.txt");
+  ShowRows(app, {longPath, A("/a/b.txt")});
+  QTableView* view = app.Results();
+  QVERIFY(view->fontMetrics().horizontalAdvance(ToQString(longPath)) > view->columnWidth(2));
+  auto tipAt = [](QAbstractItemView* list, QPoint at) {
+    // A tip goes a moment after it is told to.
+    QToolTip::hideText();
+    QElapsedTimer waited;
+    waited.start();
+    while (QToolTip::isVisible() && waited.elapsed() < 5000) QTest::qWait(20);
+    QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list->viewport(), &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+  };
+  QCOMPARE(tipAt(view, CellCentre(view, 0, 2)), ToQString(longPath));
+  QCOMPARE(tipAt(view, CellCentre(view, 1, 2)), QString());  // shown whole
+  QCOMPARE(tipAt(view, CellCentre(view, 0, 3)), QString());  // its size, whole
+  // Widened by dragging (here: by its header), the column shows it whole.
+  QVERIFY(view->horizontalHeader()->sectionResizeMode(2) == QHeaderView::Interactive);
+  view->horizontalHeader()->resizeSection(2, view->fontMetrics().horizontalAdvance(ToQString(longPath)) + 20);
+  QCOMPARE(tipAt(view, CellCentre(view, 0, 2)), QString());
+
+  // The search list: a folder too long for it shows its tip, a short one none.
+  app.host.SelectTab(GadgetPanel, kOptionsTab);
+  const Text longFolder = A("/") + Text(120, static_cast<Char>('x'));
+  app.host.AppendRow(GadgetSearchList, longFolder);
+  app.host.AppendRow(GadgetSearchList, A("/tmp"));
+  auto* list = app.Widget<QAbstractItemView>(GadgetSearchList);
+  QApplication::processEvents();
+  QCOMPARE(tipAt(list, list->visualRect(list->model()->index(0, 0)).center()), ToQString(longFolder));
+  // Over a folder shown whole, the list's own tip.
+  QCOMPARE(tipAt(list, list->visualRect(list->model()->index(1, 0)).center()), QStringLiteral("Search list"));
+  QToolTip::hideText();
+}
+
+void WindowQtTest::DoubleClickAndReturnOpenTheRowsFile() {
+  TempTree tree({{"a/b\xc3\xbcro.txt", "x"}, {"b/other.txt", "x"}});
+  QtApp app;
+  UrlRecorder opener;
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), &opener, "Open");
+  const Text file = tree.PathOf("a/b\xc3\xbcro.txt");
+  ShowRows(app, {tree.PathOf("b/other.txt"), file, tree.PathOf("gone.txt")});
+  QTableView* view = app.Results();
+  const QUrl expected = QUrl::fromLocalFile(QString::fromUtf8(testing::Bytes(file).c_str()));
+
+  QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, CellCentre(view, 1, 2));
+  QCOMPARE(opener.urls.size(), std::size_t{1});
+  QCOMPARE(opener.urls[0], expected);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, CellCentre(view, 1, 2));
+  QCOMPARE(view->currentIndex().row(), 1);
+  QTest::keyClick(view, Qt::Key_Return);
+  QCOMPARE(opener.urls.size(), std::size_t{2});
+  QCOMPARE(opener.urls[1], expected);
+  // A double-click on the check box checks and unchecks; it opens nothing.
+  QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, CellCentre(view, 0, 0));
+  QCOMPARE(opener.urls.size(), std::size_t{2});
+  // A file that is gone: the error box, and the desktop is not asked.
+  app.host.QueueAnswer(kAnswerOk);
+  QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, CellCentre(view, 2, 2));
+  QCOMPARE(opener.urls.size(), std::size_t{2});
+  QCOMPARE(app.host.Boxes().size(), std::size_t{1});
+  QCOMPARE(app.host.Boxes()[0].kind, BoxKind::Error);
+  QCOMPARE(app.host.Boxes()[0].text, A("The file could not be opened:\n") + tree.PathOf("gone.txt"));
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+}
+
+void WindowQtTest::TheRowMenuOffersItsEntriesByPointerAndByKey() {
+  QtApp app;
+  ShowRows(app, {A("/q/one"), A("/a/two"), A("/a/three"), A("/q/four")});
+  QTableView* view = app.Results();
+
+  // A right click on a row: that row becomes the current and only selected
+  // one, and the menu shows the program's entries.
+  view->selectionModel()->select(view->model()->index(0, 1),
+                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  QStringList shown;
+  bool separatorFourth = false;
+  OnMenu([&](QMenu* menu) {
+    for (QAction* action : menu->actions()) shown << action->text();
+    separatorFourth = menu->actions().size() > 3 && menu->actions()[3]->isSeparator();
+    ChooseEntry(menu, QStringLiteral("Copy path"));
+  });
+  const QPoint at = CellCentre(view, 1, 2);
+  QTest::mousePress(view->viewport(), Qt::RightButton, {}, at);
+  QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, at);
+  QContextMenuEvent byPointer(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(view->viewport(), &byPointer);
+  QCOMPARE(shown, (QStringList{QStringLiteral("Open"), QStringLiteral("Open containing folder"),
+                               QStringLiteral("Copy path"), QString(),
+                               QStringLiteral("Check all duplicates in this folder"),
+                               QStringLiteral("Uncheck all in this folder"),
+                               QStringLiteral("Check all duplicates in this folder and its subfolders"),
+                               QStringLiteral("Uncheck all in this folder and its subfolders")}));
+  QVERIFY(separatorFourth);
+  QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("/a/two"));
+  QCOMPARE(view->currentIndex().row(), 1);
+  QCOMPARE(app.host.FocusedRow(GadgetResults), 1);
+  QVERIFY(view->selectionModel()->isRowSelected(1));
+  QVERIFY(!view->selectionModel()->isRowSelected(0));
+
+  // The menu key on the focused row: check the duplicates in its folder. Of
+  // /a/two and /a/three, the first stays unchecked: the group keeps a copy
+  // elsewhere too, so both /a rows are checked.
+  OnMenu([](QMenu* menu) { ChooseEntry(menu, QStringLiteral("Check all duplicates in this folder")); });
+  QTest::keyClick(view, Qt::Key_Menu);
+  QApplication::processEvents();
+  for (int row = 0; row < 4; ++row)
+    QCOMPARE((app.host.RowState(GadgetResults, row) & kRowChecked) != 0, row == 1 || row == 2);
+  QVERIFY(view->model()->index(2, 0).data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked);
+
+  // Shift+F10, dismissed: nothing changes.
+  OnMenu([](QMenu* menu) { QTest::keyClick(menu, Qt::Key_Escape); });
+  QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier);
+  QCOMPARE(app.host.Menus().size(), std::size_t{3});
+  QApplication::clipboard()->clear();
+
+  // The space bar on a highlighted row: every highlighted row takes its new
+  // mark; on a row alone, that row alone.
+  view->selectionModel()->select(QItemSelection(view->model()->index(0, 0), view->model()->index(3, 6)),
+                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  view->selectionModel()->setCurrentIndex(view->model()->index(0, 2), QItemSelectionModel::NoUpdate);
+  QTest::keyClick(view, Qt::Key_Space);
+  QApplication::processEvents();
+  for (int row = 0; row < 4; ++row) QVERIFY(app.host.RowState(GadgetResults, row) & kRowChecked);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, CellCentre(view, 3, 2));
+  QTest::keyClick(view, Qt::Key_Space);
+  QApplication::processEvents();
+  for (int row = 0; row < 4; ++row)
+    QCOMPARE((app.host.RowState(GadgetResults, row) & kRowChecked) != 0, row != 3);
+}
+
+void WindowQtTest::HomeAndEndGoToTheFirstAndLastRow() {
+  QtApp app;
+  std::vector<Text> paths;
+  for (int row = 0; row < 200; ++row) paths.push_back(A("/f") + DecimalText(row));
+  ShowRows(app, paths);
+  QTableView* view = app.Results();
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, CellCentre(view, 3, 2));
+  QTest::keyClick(view, Qt::Key_End);
+  QCOMPARE(view->currentIndex().row(), 199);
+  QCOMPARE(view->currentIndex().column(), 2);
+  QVERIFY(view->selectionModel()->isRowSelected(199));
+  QVERIFY(!view->selectionModel()->isRowSelected(3));
+  QVERIFY(view->viewport()->rect().intersects(view->visualRect(view->currentIndex())));
+  QCOMPARE(app.host.RowState(GadgetResults, 199), kRowHighlighted);
+  QTest::keyClick(view, Qt::Key_Home);
+  QCOMPARE(view->currentIndex().row(), 0);
+  QVERIFY(view->selectionModel()->isRowSelected(0));
+  QVERIFY(!view->selectionModel()->isRowSelected(199));
+  QCOMPARE(view->indexAt(QPoint(2, 2)).row(), 0);
+  // With Shift, as with an arrow key, the selection reaches from where it was.
+  QTest::keyClick(view, Qt::Key_End, Qt::ShiftModifier);
+  QCOMPARE(view->selectionModel()->selectedRows().size(), 200);
+}
+
+void WindowQtTest::DroppedFoldersAndFilesGoIntoTheSearchList() {
+  TempTree tree({{"b\xc3\xbcro/x.txt", "x"}, {"two/y.txt", "y"}});
+  QtApp app;
+  const std::string folder = tree.Root().native() + "/b\xc3\xbcro";
+  const std::string file = tree.Root().native() + "/two/y.txt";
+  auto* data = new QMimeData;
+  data->setUrls({QUrl::fromLocalFile(QString::fromUtf8(folder.c_str())), QUrl::fromLocalFile(QString::fromUtf8(file.c_str())),
+                 QUrl(QStringLiteral("https://example.org/dir/"))});
+  QWidget* window = app.host.Window();
+  const QPoint at = window->rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window, &enter);
+  QVERIFY(enter.isAccepted());
+  QDropEvent drop(QPointF(at), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window, &drop);
+  QVERIFY(drop.isAccepted());
+  QCOMPARE(app.host.RowCount(GadgetSearchList), 2);
+  QCOMPARE(app.host.RowText(GadgetSearchList, 0, 0), T(folder));
+  QCOMPARE(app.host.RowText(GadgetSearchList, 1, 0), T(tree.Root().native() + "/two/"));
+  QVERIFY(app.host.Boxes().empty());
+
+  // Nothing local: the drag is refused.
+  auto* remote = new QMimeData;
+  remote->setUrls({QUrl(QStringLiteral("https://example.org/dir/"))});
+  QDragEnterEvent refused(at, Qt::CopyAction, remote, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window, &refused);
+  QVERIFY(!refused.isAccepted());
+  // The fields let a drop through to the window instead of taking its text.
+  QVERIFY(!app.host.WidgetOf(GadgetDirectoryInput)->acceptDrops());
+  QVERIFY(!app.host.WidgetOf(GadgetMinSize)->findChild<QLineEdit*>()->acceptDrops());
+  delete data;
+  delete remote;
+}
+
+void WindowQtTest::AWrongControlKindIsReported() {
+  QtApp app;
+  static int reported = 0;
+  reported = 0;
+  SetWrongKindHandler([](int, ControlKind, ControlOperation) { ++reported; });
+  QVERIFY(!app.host.IsChecked(GadgetAdd));
+  app.host.AppendRow(GadgetResults, A("x"));
+  app.host.SetValue(GadgetSubdirs, 1);
+  QCOMPARE(app.host.RowCount(GadgetResults), 0);
+  QCOMPARE(reported, 3);
+  app.host.SetValue(GadgetMinSize, 7);
+  QCOMPARE(reported, 3);
+  SetWrongKindHandler(FailOnWrongKind);
 }
 
 }  // namespace vantrel

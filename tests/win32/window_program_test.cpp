@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -538,6 +539,147 @@ TEST_F(ProgramWindow, AddReadsADriveWithoutABackslashAsTheDirectoryItLists) {
 
 // vantrel.exe itself: its resources, its window, and the close that ends it
 // with exit code 0. CTest gives its path in VANTREL_EXE.
+// --- A person at the result list ----------------------------------------------
+
+// Shows rows of the files of tree as a search would: each group's paths in order.
+void ShowGroups(Program& program, Win32Window& host, const TempTree& tree,
+                const std::vector<std::vector<std::string>>& groups) {
+  std::vector<Text> cells;
+  int number = 0;
+  for (const auto& group : groups) {
+    ++number;
+    for (const std::string& file : group)
+      for (const Text& cell : {DecimalText(number), tree.PathOf(file), Text(L"1 B"), Text(L"md5"), Text(), Text()})
+        cells.push_back(cell);
+  }
+  program.InsertResultRows(cells);
+  program.SelectPanelTab(kResultsTab);
+  host.PumpPending();
+}
+
+// A key pressed on the result list, through the window's loop.
+void PressOn(Win32Window& host, HWND list, WPARAM key) {
+  SetFocus(list);
+  PostMessageW(list, WM_KEYDOWN, key, 1);
+  PostMessageW(list, WM_KEYUP, key, 0xC0000001);
+  host.PumpPending();
+}
+
+// Selects rows and focuses one as clicks with Ctrl would, in the list view itself.
+void SelectInView(HWND list, const std::vector<int>& rows, int focused) {
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED;
+  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+  item.state = LVIS_SELECTED;
+  for (int row : rows) SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  item.stateMask = item.state = LVIS_FOCUSED;
+  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(focused), reinterpret_cast<LPARAM>(&item));
+}
+
+std::vector<int> Checked(Win32Window& host) {
+  std::vector<int> rows;
+  for (int row = 0; row < host.RowCount(GadgetResults); ++row)
+    if (host.RowState(GadgetResults, row) & kRowChecked) rows.push_back(row);
+  return rows;
+}
+
+TEST_F(ProgramWindow, TheSpaceBarMarksTheFocusedRowAndWithItEverySelectedRow) {
+  TempTree tree({{"a/1", "x"}, {"a/2", "x"}, {"a/3", "x"}, {"a/4", "y"}, {"a/5", "y"}});
+  Open();
+  ShowGroups(program, host, tree, {{"a/1", "a/2", "a/3"}, {"a/4", "a/5"}});
+  HWND list = Handle(GadgetResults);
+  SelectInView(list, {1, 2}, 2);
+  PressOn(host, list, VK_SPACE);
+  EXPECT_EQ(Checked(host), (std::vector<int>{1, 2}));
+  SelectInView(list, {1, 2}, 4);  // focused, not selected: that row alone
+  PressOn(host, list, VK_SPACE);
+  EXPECT_EQ(Checked(host), (std::vector<int>{1, 2, 4}));
+  SelectInView(list, {0, 1, 2}, 1);  // the focused row's new mark for every selected row
+  PressOn(host, list, VK_SPACE);
+  EXPECT_EQ(Checked(host), (std::vector<int>{4}));
+  PressOn(host, list, VK_SPACE);
+  EXPECT_EQ(Checked(host), (std::vector<int>{0, 1, 2, 4}));
+  for (int row : {0, 1, 2}) EXPECT_EQ(host.RowState(GadgetResults, row), kRowChecked | kRowHighlighted) << row;
+}
+
+TEST_F(ProgramWindow, TheContextMenuInGermanOffersTheRowCommandsAndActsOnTheRow) {
+  TempTree tree({{"a/one.txt", "1"}, {"b/one.txt", "1"}, {"a/two.txt", "2"}, {"b/two.txt", "2"},
+                 {"b/sub/two.txt", "2"}});
+  const Text german = L"Deutsch (Deutschland)";
+  Open(&german);
+  ShowGroups(program, host, tree, {{"a/one.txt", "b/one.txt"}, {"a/two.txt", "b/two.txt", "b/sub/two.txt"}});
+  HWND list = Handle(GadgetResults);
+  auto menuOn = [&](int row, int choice) {
+    SelectInView(list, {}, row);
+    host.QueueMenuChoice(choice);
+    SendMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), -1);  // the menu key
+    host.PumpPending();
+  };
+  // "Check all duplicates in this folder" on b/two.txt: the files directly in b.
+  menuOn(3, 4);
+  ASSERT_EQ(host.Menus().size(), 1u);
+  EXPECT_EQ(host.Menus()[0],
+            (std::vector<Text>{L"\u00d6ffnen", L"Enthaltenden Ordner \u00f6ffnen", L"Pfad kopieren", L"",
+                               L"Alle Duplikate in diesem Ordner ausw\u00e4hlen", L"Auswahl in diesem Ordner aufheben",
+                               L"Alle Duplikate in diesem Ordner und seinen Unterordnern ausw\u00e4hlen",
+                               L"Auswahl in diesem Ordner und seinen Unterordnern aufheben"}));
+  EXPECT_EQ(Checked(host), (std::vector<int>{1, 3}));
+  EXPECT_EQ(host.RowState(GadgetResults, 3), kRowChecked | kRowHighlighted);  // the menu's row is selected
+  menuOn(3, 5);  // "Uncheck all in this folder"
+  EXPECT_TRUE(Checked(host).empty());
+  // With a/two.txt checked, every unchecked file of group 2 lies in b or
+  // below: "... and its subfolders" on b leaves the first of them, b/two.txt.
+  SelectInView(list, {}, 2);
+  PressOn(host, list, VK_SPACE);
+  menuOn(3, 6);
+  EXPECT_EQ(Checked(host), (std::vector<int>{1, 2, 4}));
+  // "Copy path".
+  menuOn(4, 2);
+  ASSERT_TRUE(OpenClipboard(host.WindowHandle()));
+  HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(Text(static_cast<const wchar_t*>(GlobalLock(data))), tree.PathOf("b/sub/two.txt"));
+  GlobalUnlock(data);
+  CloseClipboard();
+
+  // Return on a file removed since the search: the error box, in German.
+  ASSERT_TRUE(DeleteFileW(tree.PathOf("a/one.txt").c_str()));
+  SelectInView(list, {0}, 0);
+  host.QueueAnswer(kAnswerOk);
+  PressOn(host, list, VK_RETURN);
+  ASSERT_EQ(host.Boxes().size(), 1u);
+  EXPECT_EQ(host.Boxes()[0].kind, BoxKind::Error);
+  EXPECT_EQ(host.Boxes()[0].text, L"Die Datei konnte nicht ge\u00f6ffnet werden:\n" + tree.PathOf("a/one.txt"));
+  EXPECT_EQ(host.RowCount(GadgetResults), 5);  // nothing else changes
+}
+
+TEST_F(ProgramWindow, FoldersDroppedOnTheWindowGoOnTheSearchListAsAddPutsThem) {
+  TempTree tree({{"a/x.txt", "x"}, {"b/y.txt", "y"}});
+  Open();
+  const std::vector<Text> paths = {tree.PathOf("a"), tree.PathOf("b/y.txt"), tree.PathOf("missing")};
+  std::size_t characters = 1;
+  for (const Text& path : paths) characters += path.size() + 1;
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + characters * sizeof(wchar_t));
+  ASSERT_NE(memory, nullptr);
+  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+  header->pFiles = sizeof(DROPFILES);
+  header->fWide = TRUE;
+  auto* at = reinterpret_cast<wchar_t*>(reinterpret_cast<char*>(header) + sizeof(DROPFILES));
+  for (const Text& path : paths) {
+    std::copy(path.begin(), path.end(), at);
+    at += path.size() + 1;
+  }
+  GlobalUnlock(memory);
+  host.QueueAnswer(kAnswerOk);
+  SendMessageW(host.WindowHandle(), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+  host.PumpPending();
+  ASSERT_EQ(host.RowCount(GadgetSearchList), 2);
+  EXPECT_EQ(host.RowText(GadgetSearchList, 0, 0).rfind(tree.PathOf("a"), 0), 0u);
+  EXPECT_EQ(host.RowText(GadgetSearchList, 1, 0), tree.PathOf("b") + L"\\");
+  ASSERT_EQ(host.Boxes().size(), 1u);
+  EXPECT_EQ(host.Boxes()[0].kind, BoxKind::Error);
+}
+
 TEST(WindowsProgram, OpensItsWindowShipsItsResourcesAndEndsWithExitCode0OnClose) {
   wchar_t unixPath[1024] = {};
   ASSERT_GT(GetEnvironmentVariableW(L"VANTREL_EXE", unixPath, 1024), 0u) << "VANTREL_EXE is not set";
