@@ -25,6 +25,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolTip>
 #include <QUrl>
@@ -211,6 +212,10 @@ class WindowQtTest : public QObject {
   void HomeAndEndGoToTheFirstAndLastRow();
   void DroppedFoldersAndFilesGoIntoTheSearchList();
   void AWrongControlKindIsReported();
+  void AFolderWhoseNameIsNotUtf8CanBeDropped();
+  void OpenHandsTheDesktopTheFileWhoseNameIsNotUtf8();
+  void DroppedFileUrlsWithAHostNameTheRightFolderOrNone();
+  void ATipShowsANameWithMarkupAsItIs();
 };
 
 void WindowQtTest::WidgetsSitWhereTheLayoutPutsThem() {
@@ -986,6 +991,108 @@ void WindowQtTest::AWrongControlKindIsReported() {
   app.host.SetValue(GadgetMinSize, 7);
   QCOMPARE(reported, 3);
   SetWrongKindHandler(FailOnWrongKind);
+}
+
+namespace {
+
+// A drop of the given URLs on the middle of the window, as a file manager makes it.
+void DropOnWindow(QtApp& app, const QList<QUrl>& urls) {
+  QMimeData data;
+  data.setUrls(urls);
+  QWidget* window = app.host.Window();
+  const QPoint at = window->rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window, &enter);
+  if (!enter.isAccepted()) return;
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window, &drop);
+}
+
+// The file URL a file manager hands over for a path: its bytes percent-encoded.
+QUrl FileUrlOfBytes(const std::string& bytes) {
+  return QUrl::fromEncoded(QByteArray("file://") + QByteArray::fromStdString(bytes).toPercentEncoding("/"));
+}
+
+}  // namespace
+
+void WindowQtTest::AFolderWhoseNameIsNotUtf8CanBeDropped() {
+  // "caf\xE9" is Latin-1, no UTF-8: the walk finds it and Add takes it when
+  // typed; a drop from the file manager names it by its percent-encoded bytes.
+  TempTree tree({{"caf\xE9/x.txt", "x"}, {"caf\xE9-file/y.txt", "y"}});
+  QtApp app;
+  app.host.QueueAnswer(kAnswerOk);
+  app.host.QueueAnswer(kAnswerOk);  // for any box, so that none waits
+  const std::string folder = tree.Root().native() + "/caf\xE9";
+  DropOnWindow(app, {FileUrlOfBytes(folder), FileUrlOfBytes(tree.Root().native() + "/caf\xE9-file/y.txt")});
+  QCOMPARE(app.host.RowCount(GadgetSearchList), 2);
+  QCOMPARE(testing::Bytes(app.host.RowText(GadgetSearchList, 0, 0)), folder);
+  QCOMPARE(testing::Bytes(app.host.RowText(GadgetSearchList, 1, 0)), tree.Root().native() + "/caf\xE9-file/");
+  QCOMPARE(app.host.Boxes().size(), std::size_t{0});
+}
+
+void WindowQtTest::OpenHandsTheDesktopTheFileWhoseNameIsNotUtf8() {
+  TempTree tree({{"caf\xE9/x.txt", "x"}, {"b/x.txt", "x"}});
+  QtApp app;
+  UrlRecorder opener;
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), &opener, "Open");
+  const std::string file = tree.Root().native() + "/caf\xE9/x.txt";
+  ShowRows(app, {tree.PathOf("b/x.txt"), tree.PathOf("caf\xE9/x.txt")});
+  QTableView* view = app.Results();
+  app.host.QueueAnswer(kAnswerOk);
+  QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, CellCentre(view, 1, 2));
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+  QCOMPARE(opener.urls.size(), std::size_t{1});
+  // The URL names the file: its path, percent-decoded, is the file's bytes.
+  const QByteArray named = QByteArray::fromPercentEncoding(opener.urls[0].path(QUrl::FullyEncoded).toLatin1());
+  QCOMPARE(named.toStdString(), file);
+}
+
+void WindowQtTest::DroppedFileUrlsWithAHostNameTheRightFolderOrNone() {
+  // "file://localhost/p" is the local file /p. "file://tmp/p" is /p on the
+  // machine "tmp": not a local file, even when a local "/tmp/p" exists.
+  TempTree tree({{"one/f", "x"}, {"two/g", "y"}});
+  const std::string root = tree.Root().native();
+  QVERIFY(root.rfind("/tmp/", 0) == 0);
+  QtApp app;
+  app.host.QueueAnswer(kAnswerOk);
+  app.host.QueueAnswer(kAnswerOk);
+  DropOnWindow(app, {QUrl::fromEncoded(QByteArray::fromStdString("file://localhost" + root + "/one"))});
+  DropOnWindow(app, {QUrl::fromEncoded(QByteArray::fromStdString("file://" + root.substr(1) + "/two"))});
+  QStringList rows;
+  for (int r = 0; r < app.host.RowCount(GadgetSearchList); ++r)
+    rows << QString::fromStdString(testing::Bytes(app.host.RowText(GadgetSearchList, r, 0)));
+  QCOMPARE(rows, QStringList{QString::fromStdString(root + "/one")});
+  QCOMPARE(app.host.Boxes().size(), std::size_t{0});
+}
+
+void WindowQtTest::ATipShowsANameWithMarkupAsItIs() {
+  // A name may hold anything but '/' and NUL, markup included; the tip shows
+  // the cell's text, not what a rich-text reading of it would make.
+  QtApp app;
+  const Text path = A("/a/very/long/folder/name/that/the/column/cannot/show/<b>draft</b> &lt;old&gt; copy/file.txt");
+  ShowRows(app, {path});
+  QTableView* view = app.Results();
+  QVERIFY(view->fontMetrics().horizontalAdvance(ToQString(path)) > view->columnWidth(2));
+  QToolTip::hideText();
+  const QPoint at = CellCentre(view, 0, 2);
+  QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(view->viewport(), &help);
+  QVERIFY(QToolTip::isVisible());
+  QLabel* tip = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->inherits("QTipLabel") && w->isVisible()) tip = qobject_cast<QLabel*>(w);
+  QVERIFY(tip);
+  // What the label shows: its text as plain text, or the plain text of its rich-text reading.
+  const bool rich = tip->textFormat() == Qt::RichText ||
+                    (tip->textFormat() == Qt::AutoText && Qt::mightBeRichText(tip->text()));
+  QString shown = tip->text();
+  if (rich) {
+    QTextDocument document;
+    document.setHtml(tip->text());
+    shown = document.toPlainText();
+  }
+  QCOMPARE(shown, ToQString(path));
+  QToolTip::hideText();
 }
 
 }  // namespace vantrel
