@@ -347,44 +347,56 @@ namespace {
 using testing::App;
 using testing::TempTree;
 
-// The search list holds a folder and, reached through a link, one of its
-// subfolders; the walk names the subfolder's files by the link. The user
-// checks every row, then unchecks every file in the folder and below it:
-// each file that lies there stays, however its row names it.
-TEST(ByFolder, UncheckReachesTheFilesOfTheFolderThatARowNamesThroughALink) {
+// The search list holds a folder and, by another spelling (through a link
+// to it, or with a ".." in it), one of its subfolders; the walk names the
+// subfolder's files by that spelling. The user checks every row, then
+// unchecks every file in the folder and below it: each file that lies there
+// stays, however its row names it.
+TEST(ByFolder, UncheckReachesTheFilesOfTheFolderThatARowNamesByAnotherSpelling) {
   namespace fs = std::filesystem;
-  TempTree tree({{"real/a", "same"}, {"real/b", "same"}, {"real/sub/c", "same"}, {"else/d", "same"}});
-  std::error_code ec;
-  fs::create_directory_symlink(tree.Root() / "real", tree.Root() / "link", ec);
-  ASSERT_FALSE(ec);
-  App app(SearchFlavour::Mac);
-  for (const char* root : {"link/sub", "real", "else"}) {
-    Text folder = tree.PathOf(root);
-    AddTrailingSeparator(folder);
-    app.Type(GadgetDirectoryInput, folder);
-    app.Click(GadgetAdd);
+  const struct {
+    const char* name;
+    const char* subfolder;  // the search list's spelling of real/sub
+  } cases[] = {
+      {"through a link", "link/sub"},
+      {"with a ..", "x/../real/sub"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempTree tree({{"real/a", "same"}, {"real/b", "same"}, {"real/sub/c", "same"}, {"else/d", "same"}, {"x/", ""}});
+    std::error_code ec;
+    fs::create_directory_symlink(tree.Root() / "real", tree.Root() / "link", ec);
+    ASSERT_FALSE(ec);
+    App app(SearchFlavour::Mac);
+    for (const char* root : {c.subfolder, "real", "else"}) {
+      Text folder = tree.PathOf(root);
+      AddTrailingSeparator(folder);
+      app.Type(GadgetDirectoryInput, folder);
+      app.Click(GadgetAdd);
+    }
+    ASSERT_EQ(app.host.RowCount(GadgetSearchList), 3);
+    app.Check(GadgetSubdirs, true);
+    app.Click(GadgetStart);
+    ASSERT_TRUE(app.FinishSearch());
+    const std::vector<Text> paths = app.RowTexts(GadgetResults, 1);
+    ASSERT_EQ(paths.size(), 4u);
+    int realRow = -1;
+    bool otherSpelling = false;
+    for (std::size_t r = 0; r < paths.size(); ++r) {
+      const std::string p = testing::Bytes(paths[r]);
+      if (p == testing::Bytes(tree.PathOf("real/a"))) realRow = static_cast<int>(r);
+      if (p == testing::Bytes(tree.PathOf(std::string(c.subfolder) + "/c"))) otherSpelling = true;
+    }
+    ASSERT_GE(realRow, 0);
+    ASSERT_TRUE(otherSpelling);  // real/sub/c, named by the other spelling
+    app.Click(GadgetSelectAll);
+    app.host.QueueMenuChoice(Program::MenuUncheckTree);
+    app.program->OnRowAction(GadgetResults, RowAction::Menu, realRow);
+    app.host.QueueAnswer(kAnswerYes);
+    app.Click(GadgetDeleteSelected);
+    ASSERT_TRUE(app.FinishSearch());
+    for (const char* kept : {"real/a", "real/b", "real/sub/c"}) EXPECT_TRUE(fs::exists(tree.Root() / kept)) << kept;
   }
-  app.Check(GadgetSubdirs, true);
-  app.Click(GadgetStart);
-  ASSERT_TRUE(app.FinishSearch());
-  const std::vector<Text> paths = app.RowTexts(GadgetResults, 1);
-  ASSERT_EQ(paths.size(), 4u);
-  int realRow = -1;
-  bool linkRow = false;
-  for (std::size_t r = 0; r < paths.size(); ++r) {
-    const std::string p = testing::Bytes(paths[r]);
-    if (p == testing::Bytes(tree.PathOf("real/a"))) realRow = static_cast<int>(r);
-    if (p == testing::Bytes(tree.PathOf("link/sub/c"))) linkRow = true;
-  }
-  ASSERT_GE(realRow, 0);
-  ASSERT_TRUE(linkRow);  // real/sub/c, named by the link
-  app.Click(GadgetSelectAll);
-  app.host.QueueMenuChoice(Program::MenuUncheckTree);
-  app.program->OnRowAction(GadgetResults, RowAction::Menu, realRow);
-  app.host.QueueAnswer(kAnswerYes);
-  app.Click(GadgetDeleteSelected);
-  ASSERT_TRUE(app.FinishSearch());
-  for (const char* kept : {"real/a", "real/b", "real/sub/c"}) EXPECT_TRUE(fs::exists(tree.Root() / kept)) << kept;
 }
 
 }  // namespace
