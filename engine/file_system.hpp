@@ -141,5 +141,10 @@ bool IsSymbolicLink(const Text& path);
 bool DeleteFileAt(const Text& path);
 // The host's short form of a path (Windows: GetShortPathNameW into 1024 characters; empty when the path does not exist). POSIX hosts return the path unchanged.
 Text ShortPathOf(const Text& path);
+// The folder the system reaches by a folder's path, written as it is stored:
+// links and junctions followed, "." and ".." resolved (POSIX realpath; Windows
+// GetFinalPathNameByHandleW, in the usual form without "\\?\"). Empty when the
+// folder cannot be reached.
+Text RealFolderOf(const Text& folder);
 
 }  // namespace vantrel

@@ -49,11 +49,24 @@ void Program::MarkByFolder(int row, bool orBelow, bool check) {
   // A running Delete works on the rows' marks as they were when it began.
   const int rows = host_.RowCount(GadgetResults);
   if (search_.RunningJob() || row < 0 || row >= rows) return;
-  const FolderKey folder = FolderOfFile(host_.RowText(GadgetResults, row, 1), flavour_);
+  // Rows may name one folder by different paths (a search folder reached
+  // through a link or written with "..", another case or a short name on
+  // Windows): each row's folder is taken as the file system reaches it, so
+  // "uncheck everything in here" misses no file that lies here. A folder that
+  // cannot be reached any more is taken as its rows spell it.
+  std::unordered_map<Text, FolderKey> keys;
+  auto keyOf = [&](int r) -> const FolderKey& {
+    const Text path = ShownPath(host_.RowText(GadgetResults, r, 1), flavour_);
+    const Text spelled = FolderTextOf(path, flavour_);
+    auto it = keys.find(spelled);
+    if (it != keys.end()) return it->second;
+    const Text real = spelled.empty() || !files_.realFolder ? Text() : files_.realFolder(spelled);
+    return keys.emplace(spelled, real.empty() ? FolderOfFile(path, flavour_) : FolderKeyOf(real, flavour_))
+        .first->second;
+  };
+  const FolderKey folder = keyOf(row);
   std::vector<bool> inFolder(static_cast<std::size_t>(rows));
-  for (int r = 0; r < rows; ++r)
-    inFolder[static_cast<std::size_t>(r)] =
-        FolderWithin(FolderOfFile(host_.RowText(GadgetResults, r, 1), flavour_), folder, orBelow);
+  for (int r = 0; r < rows; ++r) inFolder[static_cast<std::size_t>(r)] = FolderWithin(keyOf(r), folder, orBelow);
   if (!check) {
     for (int r = 0; r < rows; ++r) {
       if (!inFolder[static_cast<std::size_t>(r)]) continue;

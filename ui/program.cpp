@@ -8,7 +8,7 @@
 
 namespace vantrel {
 
-HostFiles HostFiles::Platform() { return {DeleteFileAt, ShortPathOf, DeleteIo::Platform().source}; }
+HostFiles HostFiles::Platform() { return {DeleteFileAt, ShortPathOf, RealFolderOf, DeleteIo::Platform().source}; }
 
 Program::Program(WindowHost& host, SearchFlavour flavour)
     : host_(host), flavour_(flavour), files_(HostFiles::Platform()), search_(*this, flavour) {}

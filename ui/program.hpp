@@ -21,6 +21,8 @@ namespace vantrel {
 struct HostFiles {
   std::function<bool(const Text&)> deleteFile;
   std::function<Text(const Text&)> shortPath;
+  // The folder a folder's path reaches, links followed (RealFolderOf).
+  std::function<Text(const Text&)> realFolder;
   // Makes the sources Delete compares files through (tests count the reads).
   std::function<std::unique_ptr<DeleteSource>()> source;
   static HostFiles Platform();

@@ -47,6 +47,18 @@ FolderKey FolderOfFile(const Text& path, SearchFlavour flavour) {
   return key;
 }
 
+Text FolderTextOf(const Text& path, SearchFlavour flavour) {
+  for (std::size_t at = path.size(); at > 0; --at)
+    if (IsSeparator(path[at - 1], flavour)) return path.substr(0, at);
+  return Text();
+}
+
+FolderKey FolderKeyOf(Text folder, SearchFlavour flavour) {
+  if (folder.empty() || !IsSeparator(folder.back(), flavour))
+    folder.push_back(static_cast<Char>(flavour == SearchFlavour::Windows ? '\\' : '/'));
+  return FolderOfFile(folder, flavour);
+}
+
 bool FolderWithin(const FolderKey& inner, const FolderKey& outer, bool orBelow) {
   if (inner.root != outer.root || inner.names.size() < outer.names.size()) return false;
   if (!orBelow && inner.names.size() != outer.names.size()) return false;

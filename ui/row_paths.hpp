@@ -28,6 +28,12 @@ struct FolderKey {
 
 // The folder the file at path lies in.
 FolderKey FolderOfFile(const Text& path, SearchFlavour flavour);
+// The text of that folder: path up to and with its last separator; empty when
+// path has none.
+Text FolderTextOf(const Text& path, SearchFlavour flavour);
+// The key of a folder given by its own path (with or without a trailing
+// separator).
+FolderKey FolderKeyOf(Text folder, SearchFlavour flavour);
 
 // Tells whether inner is outer itself or, with orBelow, a folder below it.
 bool FolderWithin(const FolderKey& inner, const FolderKey& outer, bool orBelow);

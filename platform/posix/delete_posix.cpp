@@ -2,6 +2,8 @@
 // itself and never its target, and refuses a directory. POSIX has no short
 // names: a path is its own short form.
 
+#include <climits>
+#include <cstdlib>
 #include <unistd.h>
 
 #include "engine/file_system.hpp"
@@ -14,5 +16,15 @@ bool DeleteFileAt(const Text& path) {
 }
 
 Text ShortPathOf(const Text& path) { return path; }
+
+Text RealFolderOf(const Text& folder) {
+  std::string bytes = SystemBytesFromText(folder);
+  if (bytes.empty()) return Text();
+  char* real = ::realpath(bytes.c_str(), nullptr);
+  if (real == nullptr) return Text();
+  Text text = TextFromSystemBytes(real);
+  std::free(real);
+  return text;
+}
 
 }  // namespace vantrel

@@ -77,7 +77,10 @@ class TippedView : public View {
   bool viewportEvent(QEvent* event) override {
     if (event->type() != QEvent::ToolTip || !rows) return View::viewportEvent(event);
     const auto* help = static_cast<QHelpEvent*>(event);
-    const QString tip = rows->CutCellTip(help->pos());
+    QString tip = rows->CutCellTip(help->pos());
+    // A name may hold markup; the tip shows it as it is, never as rich text.
+    if (Qt::mightBeRichText(tip))
+      tip = QStringLiteral("<p style='white-space:pre'>") + tip.toHtmlEscaped() + QStringLiteral("</p>");
     if (tip.isEmpty()) {
       QToolTip::hideText();
       event->ignore();
@@ -204,9 +207,14 @@ std::vector<Text> DroppedPaths(const QMimeData* data) {
   std::vector<Text> paths;
   if (!data || !data->hasUrls()) return paths;
   for (const QUrl& url : data->urls()) {
-    if (!url.isLocalFile()) continue;
-    const QByteArray bytes = QFile::encodeName(url.toLocalFile());
-    if (!bytes.isEmpty()) paths.push_back(TextFromSystemBytes(bytes.toStdString()));
+    // A file URL names a file of this machine only without a host or with
+    // "localhost"; its path is taken from the percent-encoded form, so that
+    // a name's bytes arrive as they are, UTF-8 or not.
+    if (url.scheme().compare(QStringLiteral("file"), Qt::CaseInsensitive) != 0) continue;
+    const QString host = url.host();
+    if (!host.isEmpty() && host.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) != 0) continue;
+    const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    if (!bytes.isEmpty() && bytes.front() == '/') paths.push_back(TextFromSystemBytes(bytes.toStdString()));
   }
   return paths;
 }
@@ -688,7 +696,7 @@ bool QtWindowHost::OpenFile(const Text& path) {
   // The desktop answers a missing file late or not at all; a file that is
   // not there cannot be opened.
   if (FileSizeOf(path) < 0) return false;
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(NameOf(path)));
+  return QDesktopServices::openUrl(QUrl::fromEncoded(FileUrlOf(SystemBytesFromText(path)).toLatin1(), QUrl::StrictMode));
 }
 
 bool QtWindowHost::RevealFile(const Text& path) {
@@ -699,7 +707,8 @@ bool QtWindowHost::RevealFile(const Text& path) {
   // The file manager's own interface selects the file; without a file manager
   // that offers it, the desktop's opener shows the folder.
   auto openFolder = [folder] {
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {QFile::decodeName(QByteArray::fromStdString(folder))});
+    // A file URL keeps the folder's bytes, which an argument decoded as text may not.
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {FileUrlOf(folder)});
   };
   QDBusConnection bus = QDBusConnection::sessionBus();
   const QString service = QStringLiteral("org.freedesktop.FileManager1");

@@ -256,6 +256,28 @@ Text ShortPathOf(const Text& path) {
   return target == path ? shortPath : PlainPathOf(shortPath);
 }
 
+Text RealFolderOf(const Text& folder) {
+  Text target = ExtendedPathOf(folder);
+  if (target.empty()) return Text();
+  // A directory opens only with backup semantics; asking for no access reads
+  // nothing of it and keeps no other program out.
+  HANDLE h = CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return Text();
+  Text real(1024, L'\0');
+  DWORD length = GetFinalPathNameByHandleW(h, real.data(), static_cast<DWORD>(real.size()),
+                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length >= real.size()) {
+    real.resize(length + 1);
+    length = GetFinalPathNameByHandleW(h, real.data(), static_cast<DWORD>(real.size()),
+                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  }
+  CloseHandle(h);
+  if (length == 0 || length >= real.size()) return Text();
+  real.resize(length);
+  return PlainPathOf(real);
+}
+
 FileReader::~FileReader() { Close(); }
 
 bool FileReader::Open(const Text& path) {
