@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
 #include <filesystem>
 #include <set>
@@ -336,6 +337,45 @@ TEST(Drop, EachFolderIsAddedAsAddAddsItAndAFileBringsItsFolder) {
     }
     EXPECT_EQ(app.host.TextOf(GadgetDirectoryInput), T("typed, not added"));
   }
+}
+
+// A folder typed with a ".." in it names another folder: its files lie where
+// the ".." leads, not below the folder the text starts with. Check by folder
+// on "keep" or below must not take the copy in "other" (reached through
+// "keep/../other"), and the Delete that follows must leave that copy alone.
+TEST(ByFolder, AFolderReachedThroughDotDotIsNotBelowTheFolderItsTextStartsWith) {
+#ifdef _WIN32
+  const SearchFlavour flavour = SearchFlavour::Windows;
+#else
+  const SearchFlavour flavour = SearchFlavour::Mac;
+#endif
+  TempTree tree({{"empty/a", "alpha"}, {"other/b", "alpha"}});
+  App app(flavour);
+  Text empty = tree.PathOf("empty");
+  AddTrailingSeparator(empty);
+  Text throughDotDot = tree.PathOf("empty/../other");
+  AddTrailingSeparator(throughDotDot);
+  for (const Text& folder : {empty, throughDotDot}) {
+    app.Type(GadgetDirectoryInput, folder);
+    app.Click(GadgetAdd);
+  }
+  ASSERT_EQ(app.host.RowCount(GadgetSearchList), 2);
+  app.Click(GadgetStart);
+  ASSERT_TRUE(app.FinishSearch());
+  ASSERT_EQ(app.host.RowCount(GadgetResults), 2);
+  int inEmpty = -1;
+  for (int r = 0; r < 2; ++r)
+    if (app.host.RowText(GadgetResults, r, 1).find(T("other")) == Text::npos) inEmpty = r;
+  ASSERT_GE(inEmpty, 0);
+  // "Empty this folder (and below)": the file in "empty" is checked, the copy
+  // in "other" is the one kept.
+  ChooseOnRow(app, inEmpty, Program::MenuCheckTree);
+  EXPECT_EQ(CheckedRows(app), (std::set<int>{inEmpty}));
+  app.host.QueueAnswer(kAnswerYes);
+  app.Click(GadgetDeleteSelected);
+  ASSERT_TRUE(app.FinishSearch());
+  EXPECT_TRUE(std::filesystem::exists(tree.Root() / "other" / "b")) << "the copy outside the folder was deleted";
+  EXPECT_FALSE(std::filesystem::exists(tree.Root() / "empty" / "a"));
 }
 
 }  // namespace
