@@ -616,6 +616,68 @@ TEST_F(ResultListRows, ACutOffCellShowsItsWholeTextAsATipAndAWholeCellNone) {
   EXPECT_FALSE(IsWindowVisible(host.CellTipHandle()));
 }
 
+// A cell's tip goes where the screen holds it whole, and never under the
+// resting pointer: a tip there would take the click meant for the row and,
+// with the next move of the pointer, go (to come back at the next rest). The
+// cases: a long path near the screen's right edge, a path wider than the
+// screen, and the lowest row with its foot at the screen's foot, where "just
+// below the cell" is off the screen.
+TEST_F(ResultListRows, ACellsTipLiesOnTheScreenAndNeverUnderThePointer) {
+  const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  Text longPath = L"C:\\Archive";
+  while (static_cast<int>(longPath.size()) < 120) longPath += L"\\Folder" + DecimalText(static_cast<int>(longPath.size()));
+  Text widerThanTheScreen = L"\\\\?\\D:\\Backup";
+  while (static_cast<int>(widerThanTheScreen.size()) < 560)
+    widerThanTheScreen += L"\\Folder_" + DecimalText(static_cast<int>(widerThanTheScreen.size()));
+  host.AppendRows(19, {L"1", longPath, L"", L"", L"", L"", L"1", widerThanTheScreen, L"", L"", L"", L""});
+  RECT frame{};
+  GetWindowRect(host.WindowHandle(), &frame);
+  const int frameWidth = frame.right - frame.left;
+  const struct {
+    const char* what;
+    int x, y;  // where the window's frame goes; y -1: the row's foot 3 px above the screen's
+    int row;
+  } cases[] = {
+      {"a long path, the window at the screen's right edge", screenWidth - frameWidth, 0, 0},
+      {"a path wider than the screen", 0, 0, 1},
+      {"the row at the screen's foot, a tip of one line", 0, -1, 0},
+      {"the row at the screen's foot, a tip of two lines", 0, -1, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    int y = c.y;
+    if (y < 0) {
+      SetWindowPos(host.WindowHandle(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      RECT bounds{};
+      bounds.left = LVIR_BOUNDS;
+      SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(c.row), reinterpret_cast<LPARAM>(&bounds));
+      POINT foot{0, bounds.bottom};
+      ClientToScreen(list, &foot);
+      y = screenHeight - 3 - foot.y;
+    }
+    SetWindowPos(host.WindowHandle(), nullptr, c.x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    host.PumpPending();
+    SendMessageW(list, WM_MOUSELEAVE, 0, 0);
+    const POINT at = CellPoint(c.row, 1);
+    POINT pointer = at;
+    ClientToScreen(list, &pointer);
+    ASSERT_LT(pointer.y, screenHeight);
+    ASSERT_FALSE(TipAfterRest(host, list, at).empty());
+    RECT place{};
+    GetWindowRect(host.CellTipHandle(), &place);
+    EXPECT_GE(place.left, -1);  // the tip's shadow edge may reach a pixel past the screen
+    EXPECT_GE(place.top, 0);
+    EXPECT_LE(place.right, screenWidth);
+    EXPECT_LE(place.bottom, screenHeight);
+    EXPECT_FALSE(PtInRect(&place, pointer)) << "the tip (" << place.left << "," << place.top << " - " << place.right
+                                            << "," << place.bottom << ") lies under the pointer at " << pointer.x
+                                            << "," << pointer.y;
+    // The row under the pointer still takes the click.
+    EXPECT_EQ(WindowFromPoint(pointer), list);
+  }
+}
+
 TEST_F(WindowLayer, AnEntryWiderThanTheSearchListShowsItsWholeTextAsATip) {
   host.CreateControl(7, ControlKind::ListBox, {10, 10, 220, 76}, L"");
   host.ShowAndActivate();
