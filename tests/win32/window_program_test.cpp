@@ -602,6 +602,92 @@ TEST_F(ProgramWindow, TheSpaceBarMarksTheFocusedRowAndWithItEverySelectedRow) {
   for (int row : {0, 1, 2}) EXPECT_EQ(host.RowState(GadgetResults, row), kRowChecked | kRowHighlighted) << row;
 }
 
+// A click, or a click with Shift or Ctrl held, on a row's path, as the mouse
+// gives it to the list view.
+void ClickRow(Win32Window& host, HWND list, int row, WPARAM keys = 0) {
+  RECT cell{};
+  cell.top = 1;
+  cell.left = LVIR_BOUNDS;
+  SendMessageW(list, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+  const LPARAM at = MAKELPARAM(cell.left + 10, (cell.top + cell.bottom) / 2);
+  BYTE keyboard[256] = {};
+  GetKeyboardState(keyboard);
+  keyboard[VK_SHIFT] = (keys & MK_SHIFT) ? 0x80 : 0;
+  keyboard[VK_CONTROL] = (keys & MK_CONTROL) ? 0x80 : 0;
+  SetKeyboardState(keyboard);
+  PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON | keys, at);
+  PostMessageW(list, WM_LBUTTONUP, keys, at);
+  host.PumpPending();
+  keyboard[VK_SHIFT] = keyboard[VK_CONTROL] = 0;
+  SetKeyboardState(keyboard);
+}
+
+// A key pressed with Shift or Ctrl held.
+void PressWith(Win32Window& host, HWND list, BYTE modifier, WPARAM key) {
+  BYTE keyboard[256] = {};
+  GetKeyboardState(keyboard);
+  keyboard[modifier] = 0x80;
+  SetKeyboardState(keyboard);
+  PressOn(host, list, key);
+  keyboard[modifier] = 0;
+  SetKeyboardState(keyboard);
+}
+
+// The space bar after the selection was made with the mouse and the keys a
+// person uses: a Shift+click range, Ctrl+clicks, Shift+arrows. It marks the
+// rows the list shows selected, never others.
+TEST_F(ProgramWindow, TheSpaceBarMarksTheRowsSelectedByClicksAndKeys) {
+  TempTree tree({{"a/1", "x"}, {"a/2", "x"}, {"a/3", "x"}, {"a/4", "x"}, {"a/5", "x"}, {"a/6", "x"}});
+  Open();
+  ShowGroups(program, host, tree, {{"a/1", "a/2", "a/3", "a/4", "a/5", "a/6"}});
+  HWND list = Handle(GadgetResults);
+  SetFocus(list);
+  auto selectedInView = [&] {
+    std::vector<int> rows;
+    for (int row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+         row >= 0; row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED)))
+      rows.push_back(row);
+    return rows;
+  };
+  // A Shift+click range.
+  ClickRow(host, list, 1);
+  ClickRow(host, list, 3, MK_SHIFT);
+  ASSERT_EQ(selectedInView(), (std::vector<int>{1, 2, 3}));
+  PressOn(host, list, VK_SPACE);
+  EXPECT_EQ(Checked(host), (std::vector<int>{1, 2, 3}));
+  // A Ctrl+click takes row 2 out of the selection; the space bar on row 2
+  // (focused, not selected) flips it alone.
+  ClickRow(host, list, 2, MK_CONTROL);
+  ASSERT_EQ(selectedInView(), (std::vector<int>{1, 3}));
+  PressOn(host, list, VK_SPACE);
+  EXPECT_EQ(Checked(host), (std::vector<int>{1, 3}));
+  // Shift+Down from a clicked row.
+  ClickRow(host, list, 4);
+  PressWith(host, list, VK_SHIFT, VK_DOWN);
+  ASSERT_EQ(selectedInView(), (std::vector<int>{4, 5}));
+  PressOn(host, list, VK_SPACE);
+  EXPECT_EQ(Checked(host), (std::vector<int>{1, 3, 4, 5}));
+}
+
+// Ctrl+Space and Shift+Space are the keys of a Windows list's selection:
+// Ctrl+Space adds the focused row to the selection or takes it out, Shift+Space
+// selects from the anchor to it. Neither marks files for deletion.
+TEST_F(ProgramWindow, CtrlSpaceAndShiftSpaceChangeTheSelectionAndMarkNothing) {
+  TempTree tree({{"a/1", "x"}, {"a/2", "x"}, {"a/3", "x"}, {"a/4", "x"}});
+  Open();
+  ShowGroups(program, host, tree, {{"a/1", "a/2", "a/3", "a/4"}});
+  HWND list = Handle(GadgetResults);
+  SelectInView(list, {0}, 0);
+  PressWith(host, list, VK_CONTROL, VK_DOWN);  // the focus moves, the selection stays
+  PressWith(host, list, VK_CONTROL, VK_DOWN);
+  PressWith(host, list, VK_CONTROL, VK_SPACE);
+  EXPECT_TRUE(Checked(host).empty()) << "Ctrl+Space checked rows";
+  for (int row = 0; row < 4; ++row) host.SetRowState(GadgetResults, row, 0);
+  SelectInView(list, {0}, 2);
+  PressWith(host, list, VK_SHIFT, VK_SPACE);
+  EXPECT_TRUE(Checked(host).empty()) << "Shift+Space checked rows";
+}
+
 TEST_F(ProgramWindow, TheContextMenuInGermanOffersTheRowCommandsAndActsOnTheRow) {
   TempTree tree({{"a/one.txt", "1"}, {"b/one.txt", "1"}, {"a/two.txt", "2"}, {"b/two.txt", "2"},
                  {"b/sub/two.txt", "2"}});
