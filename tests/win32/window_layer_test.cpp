@@ -695,6 +695,36 @@ TEST_F(WindowLayer, AnEntryWiderThanTheSearchListShowsItsWholeTextAsATip) {
   EXPECT_EQ(TipAfterRest(host, box, {20, 70}), L"");  // below the entries
 }
 
+// An entry's tip goes with the entry: Remove (pressed from the keyboard, the
+// pointer still resting on the list) takes the entry away, and a tip left
+// showing would name a folder no longer searched. The result list's removal
+// does take its tip away; the search list's must too.
+TEST_F(WindowLayer, AnEntrysTipGoesWhenTheEntryIsRemoved) {
+  host.CreateControl(7, ControlKind::ListBox, {10, 10, 220, 76}, L"");
+  host.ShowAndActivate();
+  const Text wide = L"D:\\Backup\\Photos from the old laptop\\2015\\Family\\";
+  HWND box = host.ControlHandle(7);
+  auto middle = [&](int row) {
+    RECT item{};
+    SendMessageW(box, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return POINT{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+  };
+  for (const char* how : {"RemoveRow", "ClearRows"}) {
+    SCOPED_TRACE(how);
+    host.ClearRows(7);
+    host.AppendRow(7, L"C:\\Data\\");
+    host.AppendRow(7, wide);
+    SendMessageW(box, WM_MOUSELEAVE, 0, 0);
+    ASSERT_EQ(TipAfterRest(host, box, middle(1)), wide);
+    if (how[0] == 'R')
+      host.RemoveRow(7, 1);
+    else
+      host.ClearRows(7);
+    host.PumpPending();
+    EXPECT_FALSE(IsWindowVisible(host.CellTipHandle())) << "the tip of a removed entry still shows";
+  }
+}
+
 TEST_F(WindowLayer, FilesDroppedOnTheWindowReachTheProgramInOrder) {
   EXPECT_NE(GetWindowLongW(host.WindowHandle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
   const std::vector<Text> paths = {L"C:\\Users\\Public\\Music\\", L"D:\\Fotos\\M\u00fcnchen 2019",
