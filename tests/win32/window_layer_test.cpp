@@ -725,6 +725,33 @@ TEST_F(WindowLayer, AnEntrysTipGoesWhenTheEntryIsRemoved) {
   }
 }
 
+// A right click on a column header is no click on a row: the header's menu
+// request reaches the list (as DefWindowProc passes it to the parent), and the
+// list must not take it for a row's, open the row menu on the row lying under
+// the header, and make that row the one selected row in place of the user's.
+TEST_F(ResultListRows, ARightClickOnAColumnHeaderOpensNoRowMenuAndKeepsTheSelection) {
+  Fill(6);
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  ASSERT_NE(header, nullptr);
+  host.SetRowState(19, 4, kRowHighlighted);
+  Focus(4);
+  SetFocus(list);  // the list in use, as after a click on a row
+  host.PumpPending();
+  for (int column : {0, 1, 5}) {
+    SCOPED_TRACE(column);
+    events.rows.clear();
+    RECT item{};
+    SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+    const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+    SendMessageW(header, WM_RBUTTONDOWN, MK_RBUTTON, at);
+    SendMessageW(header, WM_RBUTTONUP, 0, at);
+    host.PumpPending();
+    EXPECT_TRUE(events.rows.empty()) << "a row menu was asked for row " << (events.rows.empty() ? -1 : events.rows[0].row);
+    EXPECT_EQ(Selected(), (std::vector<int>{4}));
+    EXPECT_EQ(host.FocusedRow(19), 4);
+  }
+}
+
 TEST_F(WindowLayer, FilesDroppedOnTheWindowReachTheProgramInOrder) {
   EXPECT_NE(GetWindowLongW(host.WindowHandle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
   const std::vector<Text> paths = {L"C:\\Users\\Public\\Music\\", L"D:\\Fotos\\M\u00fcnchen 2019",
