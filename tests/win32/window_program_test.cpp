@@ -688,6 +688,31 @@ TEST_F(ProgramWindow, CtrlSpaceAndShiftSpaceChangeTheSelectionAndMarkNothing) {
   EXPECT_TRUE(Checked(host).empty()) << "Shift+Space checked rows";
 }
 
+// A cell's tip belongs to the list it shows a cell of: when the list goes
+// from view (the panel turned to its other page from the keyboard, the
+// pointer resting where it was), the tip goes with it, and does not stay over
+// the page now shown.
+TEST_F(ProgramWindow, ACellsTipGoesWhenItsListIsTurnedOutOfView) {
+  std::string deep = "a";
+  while (deep.size() < 150) deep += "/folder with a long name";
+  TempTree tree({{deep + "/1", "x"}, {"b/1", "x"}});
+  Open();
+  ShowGroups(program, host, tree, {{deep + "/1", "b/1"}});
+  HWND list = Handle(GadgetResults);
+  RECT cell{};
+  cell.top = 1;
+  cell.left = LVIR_BOUNDS;
+  ASSERT_TRUE(SendMessageW(list, LVM_GETSUBITEMRECT, 0, reinterpret_cast<LPARAM>(&cell)));
+  const LPARAM at = MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
+  SendMessageW(list, WM_MOUSEMOVE, 0, at);
+  SendMessageW(list, WM_MOUSEHOVER, 0, at);
+  ASSERT_TRUE(IsWindowVisible(host.CellTipHandle()));
+  program.SelectPanelTab(kOptionsTab);
+  host.PumpPending();
+  ASSERT_FALSE(IsWindowVisible(list));
+  EXPECT_FALSE(IsWindowVisible(host.CellTipHandle())) << "the tip stays over the options page";
+}
+
 TEST_F(ProgramWindow, TheContextMenuInGermanOffersTheRowCommandsAndActsOnTheRow) {
   TempTree tree({{"a/one.txt", "1"}, {"b/one.txt", "1"}, {"a/two.txt", "2"}, {"b/two.txt", "2"},
                  {"b/sub/two.txt", "2"}});
