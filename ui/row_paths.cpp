@@ -35,7 +35,12 @@ FolderKey FolderOfFile(const Text& path, SearchFlavour flavour) {
     if (at < shown.size() && !IsSeparator(shown[at], flavour)) continue;
     if (at > begin) {
       Text name = shown.substr(begin, at - begin);
-      if (name != TextFromAscii(".")) {
+      // ".." leaves the folder before it: "/a/empty/../other" is not below
+      // "/a/empty". (Where the folder still exists, the caller has the file
+      // system resolve it instead, links included.)
+      if (name == TextFromAscii("..")) {
+        if (!key.names.empty()) key.names.pop_back();
+      } else if (name != TextFromAscii(".")) {
         key.names.push_back(flavour == SearchFlavour::Windows ? LowerCaseText(name) : std::move(name));
       }
     }

@@ -19,7 +19,8 @@ Text ShownPath(const Text& path, SearchFlavour flavour);
 
 // A folder as the row commands compare it: how the path began (no separator,
 // one, or two for a Windows network path) and its names, in the form the
-// comparison takes (lower-cased on Windows); "." names are left out.
+// comparison takes (lower-cased on Windows); "." names are left out and a ".."
+// name takes the name before it away.
 struct FolderKey {
   int root = 0;
   std::vector<Text> names;
