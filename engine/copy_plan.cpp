@@ -18,7 +18,7 @@ constexpr std::size_t kReadingThreads = 2;
 
 }  // namespace
 
-bool PlanCopySets(PassList& sorted, const StageContext& stage, CopyPlan& plan) {
+bool PlanCopySets(PassList& sorted, const PathTable& paths, const StageContext& stage, CopyPlan& plan) {
   plan = CopyPlan{};
   for (std::size_t i = 0; i < sorted.size();) {
     std::size_t j = i + 1;
@@ -33,7 +33,7 @@ bool PlanCopySets(PassList& sorted, const StageContext& stage, CopyPlan& plan) {
   for (const SizeRun& run : plan.runs)
     if (run.end - run.begin >= 2)
       for (std::size_t m = run.begin; m < run.end; ++m) toRead.push_back(static_cast<std::uint32_t>(m));
-  if (!ReadFirstBlocks(sorted, toRead, stage)) return false;
+  if (!ReadFirstBlocks(sorted, paths, toRead, stage)) return false;
   std::vector<std::uint32_t>().swap(toRead);
 
   // Each run owns its stretch of members, where the files of each bucket of
