@@ -80,23 +80,21 @@ class InlineWindow : public SearchWindow {
   std::size_t rows = 0;
 };
 
-CandidateList SyntheticCandidates() {
-  CandidateList list;
-  list.reserve(kEntries);
+PathTable SyntheticCandidates() {
+  PathTable list;
   for (std::size_t i = 0; i < kEntries; ++i)
-    list.push_back(TextFromAscii("/synthetic/dir" + std::to_string(i % 1000) + "/file-" + std::to_string(i)));
+    list.Add(TextFromAscii("/synthetic/dir" + std::to_string(i % 1000) + "/file-" + std::to_string(i)));
   return list;
 }
 
 void BM_PassOnSyntheticEntries(benchmark::State& state) {
-  const CandidateList candidates = SyntheticCandidates();
   std::size_t rows = 0, groups = 0;
   for (auto _ : state) {
     state.PauseTiming();
     InlineWindow window;
     SearchSettings settings;
-    ScanList scan;
-    CandidateList work = candidates;
+    PathTable scan;
+    PathTable work = SyntheticCandidates();
     auto run = std::make_shared<SearchRun>();
     run->flavour = SearchFlavour::Mac;
     run->window = &window;
@@ -115,13 +113,13 @@ void BM_PassOnSyntheticEntries(benchmark::State& state) {
 }
 BENCHMARK(BM_PassOnSyntheticEntries)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// Entries as the probe leaves them, pointing into paths.
-PassList SyntheticEntries(CandidateList& paths) {
+// Entries as the probe leaves them, with their paths in paths.
+PassList SyntheticEntries(const PathTable& paths) {
   PassList entries(paths.size());
   auto probe = SyntheticIo().probe;
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    FileProbe p = probe(paths[i]);
-    entries[i].path = &paths[i];
+    FileProbe p = probe(paths.PathAt(i));
+    entries[i].path = static_cast<std::uint32_t>(i);
     entries[i].size = p.size;
     entries[i].SetIdentity(p.identity);
   }
@@ -129,7 +127,7 @@ PassList SyntheticEntries(CandidateList& paths) {
 }
 
 void BM_KeepEqualSizes(benchmark::State& state) {
-  CandidateList paths = SyntheticCandidates();
+  PathTable paths = SyntheticCandidates();
   PassList sorted = SyntheticEntries(paths);
   SortBySize(sorted);
   for (auto _ : state) {
@@ -143,13 +141,13 @@ void BM_KeepEqualSizes(benchmark::State& state) {
 BENCHMARK(BM_KeepEqualSizes)->Unit(benchmark::kMillisecond);
 
 void BM_KeepDistinctFiles(benchmark::State& state) {
-  CandidateList paths = SyntheticCandidates();
+  PathTable paths = SyntheticCandidates();
   const PassList base = SyntheticEntries(paths);
   for (auto _ : state) {
     state.PauseTiming();
     PassList entries = base;
     state.ResumeTiming();
-    KeepDistinctFiles(entries);
+    KeepDistinctFiles(entries, paths);
     benchmark::DoNotOptimize(entries.data());
   }
 }
@@ -157,7 +155,6 @@ BENCHMARK(BM_KeepDistinctFiles)->Unit(benchmark::kMillisecond);
 
 void BM_BuildRows(benchmark::State& state) {
   // Every file in the class of its contents, as the reading would find them.
-  const CandidateList base = SyntheticCandidates();
   FoundClasses found;
   found.classOf.resize(kEntries);
   std::vector<std::size_t> classOfContent(kEntries, static_cast<std::size_t>(-1));
@@ -178,7 +175,7 @@ void BM_BuildRows(benchmark::State& state) {
   }
   for (auto _ : state) {
     state.PauseTiming();
-    CandidateList paths = base;
+    PathTable paths = SyntheticCandidates();
     PassList entries = SyntheticEntries(paths);
     FoundClasses classes = found;
     std::size_t groups = 0;

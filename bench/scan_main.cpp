@@ -3,7 +3,10 @@
 // tools and for checks by hand. A developer tool, not part of the programs.
 //
 //   vantrel-scan [--subdirs] [--crc32] [--sha1] [--min N] [--max N]
-//                [--types "TEXT"] [--ascii] DIR...
+//                [--types "TEXT"] [--ascii] [--progress] DIR...
+//
+// --progress also prints every value the bar is set to, as "progress N" lines
+// among the rows, so that two builds can be checked for the same progress.
 
 #include <chrono>
 #include <condition_variable>
@@ -25,7 +28,7 @@ using namespace vantrel;
 
 const char kUsage[] =
     "usage: vantrel-scan [--subdirs] [--crc32] [--sha1] [--min N] [--max N]\n"
-    "                    [--types \"TEXT\"] [--ascii] DIR...\n"
+    "                    [--types \"TEXT\"] [--ascii] [--progress] DIR...\n"
     "  N is a byte count from 0 to 2147483647 (0: no limit)\n";
 
 // The window's thread is this program's main thread: it runs what the worker
@@ -38,7 +41,9 @@ class HeadlessWindow : public SearchWindow {
     queue_.push_back(std::move(task));
     posted_.notify_one();
   }
-  void SetProgress(int) override {}
+  void SetProgress(int value) override {
+    if (showProgress) std::printf("progress %d\n", value);
+  }
   void InsertResultRows(const std::vector<Text>& cells) override {
     std::string line;
     for (std::size_t i = 0; i + kResultColumns <= cells.size(); i += kResultColumns) {
@@ -71,6 +76,7 @@ class HeadlessWindow : public SearchWindow {
 
   bool noDuplicates = false;
   bool ended = false;
+  bool showProgress = false;
 
  private:
   std::mutex mutex_;
@@ -100,6 +106,7 @@ int main(int argc, char** argv) {
   SearchOptions options;
   std::vector<Text> dirs;
   bool ascii = false;
+  bool progress = false;
   for (int i = 1; i < argc; ++i) {
     const char* a = args[static_cast<std::size_t>(i)].c_str();
     auto value = [&](const char* name) -> const char* {
@@ -115,6 +122,8 @@ int main(int argc, char** argv) {
       options.sha1 = true;
     } else if (std::strcmp(a, "--ascii") == 0) {
       ascii = true;
+    } else if (std::strcmp(a, "--progress") == 0) {
+      progress = true;
     } else if (std::strcmp(a, "--min") == 0 || std::strcmp(a, "--max") == 0) {
       const char* v = value(a);
       std::int32_t* target = a[3] == 'i' ? &options.minSize : &options.maxSize;
@@ -137,6 +146,7 @@ int main(int argc, char** argv) {
   if (ascii && sizeof(Char) != 1) return scan::RunAsciiDriver(argv);
 
   HeadlessWindow window;
+  window.showProgress = progress;
   auto started = std::chrono::steady_clock::now();
   SearchStats stats;
   {

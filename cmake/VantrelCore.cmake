@@ -50,6 +50,7 @@ function(vantrel_add_core WIDTH CHAR)
   add_library(${engine} STATIC
     ${PROJECT_SOURCE_DIR}/engine/text.cpp
     ${PROJECT_SOURCE_DIR}/engine/search_settings.cpp
+    ${PROJECT_SOURCE_DIR}/engine/path_table.cpp
     ${PROJECT_SOURCE_DIR}/engine/directory_walk.cpp
     ${PROJECT_SOURCE_DIR}/engine/fingerprint.cpp
     ${PROJECT_SOURCE_DIR}/engine/md5_lanes.cpp

@@ -17,7 +17,7 @@ std::uint32_t FirstBlockKey(std::uint64_t hash) { return static_cast<std::uint32
 
 }  // namespace
 
-PassList ProbeCandidates(CandidateList& candidates, const StageContext& stage, bool& ok) {
+PassList ProbeCandidates(PathTable& candidates, const StageContext& stage, bool& ok) {
   // Each probe goes straight into its entry, and unreadable entries are then
   // squeezed out; the list's spare room from the walk goes first.
   candidates.shrink_to_fit();
@@ -25,9 +25,11 @@ PassList ProbeCandidates(CandidateList& candidates, const StageContext& stage, b
   std::vector<std::uint8_t> readable(candidates.size(), 0);
   auto probeBlock = [&](std::size_t b) {
     const std::size_t end = std::min(candidates.size(), (b + 1) * kProbeBlock);
+    Text path;
     for (std::size_t i = b * kProbeBlock; i < end; ++i) {
       if (!stage.keepGoing()) return false;
-      FileProbe probe = stage.io.probe(candidates[i]);
+      candidates.PathInto(i, path);
+      FileProbe probe = stage.io.probe(path);
       if (!probe.readable) continue;
       readable[i] = 1;
       entries[i].size = probe.size;
@@ -41,19 +43,22 @@ PassList ProbeCandidates(CandidateList& candidates, const StageContext& stage, b
   for (std::size_t i = 0; i < candidates.size(); ++i) {
     if (!readable[i]) continue;
     if (kept != i) entries[kept] = entries[i];
-    entries[kept++].path = &candidates[i];
+    entries[kept++].path = static_cast<std::uint32_t>(i);
   }
   entries.resize(kept);
   return entries;
 }
 
-bool ReadFirstBlocks(PassList& entries, const std::vector<std::uint32_t>& which, const StageContext& stage) {
+bool ReadFirstBlocks(PassList& entries, const PathTable& paths, const std::vector<std::uint32_t>& which,
+                     const StageContext& stage) {
   auto readBlock = [&](std::size_t b) {
     const std::size_t end = std::min(which.size(), (b + 1) * kProbeBlock);
+    Text path;
     for (std::size_t i = b * kProbeBlock; i < end; ++i) {
       if (!stage.keepGoing()) return false;
       PassEntry& e = entries[which[i]];
-      std::optional<std::uint64_t> h = stage.io.firstBlock(*e.path);
+      paths.PathInto(e.path, path);
+      std::optional<std::uint64_t> h = stage.io.firstBlock(path);
       e.firstBlockHash = h ? FirstBlockKey(*h) : 0;
     }
     return true;

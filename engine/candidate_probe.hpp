@@ -20,14 +20,16 @@ namespace vantrel {
 inline constexpr std::size_t kProbeThreads = 8;
 
 // Probes every candidate through io.probe and returns the readable ones, in
-// candidate order, each pointing to its path in candidates (which must stay
-// where it is until the rows take the paths). Fills ok with false when the
+// candidate order, each with its path's number in candidates (which must stay
+// as it is until the rows take the paths). Fills ok with false when the
 // search was stopped.
-PassList ProbeCandidates(CandidateList& candidates, const StageContext& stage, bool& ok);
+PassList ProbeCandidates(PathTable& candidates, const StageContext& stage, bool& ok);
 
 // Reads the first block of entries[i] for every i of which, through
 // io.firstBlock, and stores its 32-bit key in firstBlockHash (0 when it could
-// not be read). False when the search was stopped.
-bool ReadFirstBlocks(PassList& entries, const std::vector<std::uint32_t>& which, const StageContext& stage);
+// not be read); the entries' paths are in paths. False when the search was
+// stopped.
+bool ReadFirstBlocks(PassList& entries, const PathTable& paths, const std::vector<std::uint32_t>& which,
+                     const StageContext& stage);
 
 }  // namespace vantrel

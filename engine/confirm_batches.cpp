@@ -15,8 +15,8 @@ constexpr std::size_t kReadingHelpers = 1;
 
 }  // namespace
 
-bool ConfirmBatches(const PassList& entries, const CopyPlan& plan, FingerprintKinds kinds, const StageContext& stage,
-                    ProgressHalf& second, FoundClasses& found) {
+bool ConfirmBatches(const PassList& entries, const PathTable& paths, const CopyPlan& plan, FingerprintKinds kinds,
+                    const StageContext& stage, ProgressHalf& second, FoundClasses& found) {
   // Sets still unread per run; the bar advances over runs that have none left.
   std::unique_ptr<std::atomic<int>[]> remaining(new std::atomic<int>[plan.runs.size()]());
   for (std::size_t k = 0; k < plan.runs.size(); ++k) remaining[k].store(plan.setsOfRun[k]);
@@ -34,13 +34,21 @@ bool ConfirmBatches(const PassList& entries, const CopyPlan& plan, FingerprintKi
   std::mutex foundMutex;
   auto read = [&](std::size_t b) {
     const std::size_t first = plan.batchStart[b], last = plan.batchStart[b + 1];
+    // The batch's paths are put together for it alone.
+    std::size_t files = 0;
+    for (std::size_t t = first; t < last; ++t) files += plan.sets[t].end - plan.sets[t].begin;
+    std::vector<Text> texts;
+    texts.reserve(files);
     std::vector<CopySet> sets;
     for (std::size_t t = first; t < last; ++t) {
       const PlannedSet& planned = plan.sets[t];
       CopySet set;
       set.size = entries[plan.members[planned.begin]].size;
       set.paths.reserve(planned.end - planned.begin);
-      for (std::uint32_t j = planned.begin; j < planned.end; ++j) set.paths.push_back(entries[plan.members[j]].path);
+      for (std::uint32_t j = planned.begin; j < planned.end; ++j) {
+        texts.push_back(paths.PathAt(entries[plan.members[j]].path));
+        set.paths.push_back(&texts.back());
+      }
       sets.push_back(std::move(set));
     }
     std::vector<CopyClasses> results = stage.io.confirm(sets, kinds, stage.keepGoing);

@@ -22,8 +22,9 @@ struct FoundClasses {
 };
 
 // Reads every batch of the plan and fills found; steps second once for every
-// entry, size by size. False when the search was stopped.
-bool ConfirmBatches(const PassList& entries, const CopyPlan& plan, FingerprintKinds kinds, const StageContext& stage,
-                    ProgressHalf& second, FoundClasses& found);
+// entry, size by size. The entries' paths are in paths. False when the search
+// was stopped.
+bool ConfirmBatches(const PassList& entries, const PathTable& paths, const CopyPlan& plan, FingerprintKinds kinds,
+                    const StageContext& stage, ProgressHalf& second, FoundClasses& found);
 
 }  // namespace vantrel

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/candidate_probe.hpp"
+#include "engine/md5_lanes.hpp"
 
 namespace vantrel {
 namespace {
@@ -12,10 +13,12 @@ namespace {
 constexpr std::uint64_t kBatchesPerPass = 32;
 constexpr std::uint64_t kMinBatchBytes = 4u << 20;
 constexpr std::size_t kMaxSetsPerBatch = 1024;
+// The threads that read batches (the worker and its helper).
+constexpr std::size_t kReadingThreads = 2;
 
 }  // namespace
 
-bool PlanCopySets(PassList& sorted, const StageContext& stage, CopyPlan& plan) {
+bool PlanCopySets(PassList& sorted, const PathTable& paths, const StageContext& stage, CopyPlan& plan) {
   plan = CopyPlan{};
   for (std::size_t i = 0; i < sorted.size();) {
     std::size_t j = i + 1;
@@ -30,7 +33,7 @@ bool PlanCopySets(PassList& sorted, const StageContext& stage, CopyPlan& plan) {
   for (const SizeRun& run : plan.runs)
     if (run.end - run.begin >= 2)
       for (std::size_t m = run.begin; m < run.end; ++m) toRead.push_back(static_cast<std::uint32_t>(m));
-  if (!ReadFirstBlocks(sorted, toRead, stage)) return false;
+  if (!ReadFirstBlocks(sorted, paths, toRead, stage)) return false;
   std::vector<std::uint32_t>().swap(toRead);
 
   // Each run owns its stretch of members, where the files of each bucket of
@@ -68,9 +71,15 @@ bool PlanCopySets(PassList& sorted, const StageContext& stage, CopyPlan& plan) {
   std::uint64_t totalBytes = 0;
   for (const PlannedSet& set : plan.sets) totalBytes += bytesOf(set);
   const std::uint64_t batchBytes = std::max<std::uint64_t>(totalBytes / kBatchesPerPass, kMinBatchBytes);
+  // A batch's classes are fingerprinted together, one file in each MD5 lane,
+  // and a lane costs as much busy as idle: a batch holds enough sets to fill
+  // the lanes, unless that would leave a reading thread without a batch.
+  const std::size_t fewestSets =
+      std::min(std::max<std::size_t>(Md5LaneWidth(), 1), (plan.sets.size() + kReadingThreads - 1) / kReadingThreads);
   std::uint64_t bytes = 0;
   for (std::size_t t = 0; t < plan.sets.size(); ++t) {
-    if (t == 0 || bytes >= batchBytes || t - plan.batchStart.back() >= kMaxSetsPerBatch) {
+    const std::size_t inBatch = t == 0 ? 0 : t - plan.batchStart.back();
+    if (t == 0 || (bytes >= batchBytes && inBatch >= fewestSets) || inBatch >= kMaxSetsPerBatch) {
       plan.batchStart.push_back(t);
       bytes = 0;
     }

@@ -40,7 +40,8 @@ struct CopyPlan {
 // Plans the reading of size-sorted entries: reads the first block of every
 // file whose size another entry shares (ReadFirstBlocks), drops files whose
 // first block could not be read or has no twin among their size, and cuts the
-// rest into sets and batches. False when the search was stopped.
-bool PlanCopySets(PassList& sorted, const StageContext& stage, CopyPlan& plan);
+// rest into sets and batches; the entries' paths are in paths. False when the
+// search was stopped.
+bool PlanCopySets(PassList& sorted, const PathTable& paths, const StageContext& stage, CopyPlan& plan);
 
 }  // namespace vantrel

@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "engine/file_system.hpp"
+#include "engine/path_table.hpp"
 #include "engine/search_settings.hpp"
 
 namespace vantrel {
@@ -42,9 +43,15 @@ struct WalkControl {
 // directory that cannot be listed, or one walked already, contributes nothing.
 void ScanDirectoryTree(ListingSlots& slots, ScanList& out, const Text& directory, int depth,
                        WalkControl control = {});
+// The same walk into a path table (what a search keeps).
+void ScanDirectoryTree(ListingSlots& slots, PathTable& out, const Text& directory, int depth,
+                       WalkControl control = {});
 
 // Appends the files directly in directory, in listing order; uses and closes slot 0.
 void ScanDirectoryFiles(ListingSlots& slots, ScanList& out, const Text& directory,
+                        WalkControl control = {});
+// The same into a path table.
+void ScanDirectoryFiles(ListingSlots& slots, PathTable& out, const Text& directory,
                         WalkControl control = {});
 
 // Closes slots 0, 1, 2, ... while they are open, stopping at the first closed
@@ -57,5 +64,8 @@ void CloseLeftoverListings(ListingSlots& slots);
 // cannot be read counts as hidden and system.
 void AdmitByAttributes(const ScanList& scanned, std::size_t from, const Text& attributeCode,
                        CandidateList& candidates, WalkControl control = {});
+// The same from one path table to another.
+void AdmitByAttributes(const PathTable& scanned, std::size_t from, const Text& attributeCode,
+                       PathTable& candidates, WalkControl control = {});
 
 }  // namespace vantrel

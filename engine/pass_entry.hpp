@@ -1,7 +1,7 @@
 #pragma once
 // A candidate as the pass holds it from the probe to the rows. There is one
 // for every readable candidate at once, so it is packed: the path stays in the
-// candidate list and the entry only points to it, the identity's fields lie
+// candidate table and the entry holds its number there, the identity's fields lie
 // inline, and the first block's hash is cut to 32 bits (it only sorts files
 // into buckets that are then compared byte by byte).
 
@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "engine/file_system.hpp"
+#include "engine/path_table.hpp"
 
 namespace vantrel {
 
 struct PassEntry {
-  Text* path = nullptr;
+  std::uint32_t path = 0;  // the file's number in the candidate table
   std::int64_t size = 0;
   std::uint64_t volume = 0, index = 0, indexHigh = 0;
   std::uint32_t firstBlockHash = 0;  // 0: not read, or unreadable

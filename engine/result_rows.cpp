@@ -6,7 +6,7 @@
 
 namespace vantrel {
 
-ResultRowList BuildRows(PassList& entries, CandidateList& candidates, FoundClasses& found, std::size_t& groups,
+ResultRowList BuildRows(PassList& entries, PathTable& candidates, FoundClasses& found, std::size_t& groups,
                         const std::function<bool()>& keepGoing) {
   groups = 0;
   struct Group {
@@ -41,11 +41,11 @@ ResultRowList BuildRows(PassList& entries, CandidateList& candidates, FoundClass
     std::vector<std::size_t> fill(classes.size());
     for (std::size_t g = 0; g < classes.size(); ++g) fill[g] = classes[g].start;
     for (std::size_t i = 0; i < entries.size(); ++i)
-      if (found.classOf[i] != FoundClasses::kNoClass) memberPaths[fill[found.classOf[i]]++] = std::move(*entries[i].path);
+      if (found.classOf[i] != FoundClasses::kNoClass) candidates.PathInto(entries[i].path, memberPaths[fill[found.classOf[i]]++]);
   }
   std::vector<std::uint32_t>().swap(found.classOf);
   PassList().swap(entries);
-  CandidateList().swap(candidates);  // the paths of the files in no class
+  candidates.clear();  // the paths of every file
   ResultRowList rows;
   rows.reserve(total * kResultColumns);
   for (std::size_t g : order) {

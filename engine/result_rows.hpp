@@ -19,11 +19,12 @@ using ResultRowList = std::vector<Text>;
 inline constexpr int kResultColumns = 6;
 
 // Builds the rows of the classes in found over entries (whose order is the
-// files' order), moving the shown paths out of candidates (where the entries
-// point) and the fingerprints' texts out of found. Memory goes first: entries,
-// candidates and found's file list are emptied before the rows are built.
+// files' order), taking the shown paths from candidates (where the entries'
+// paths are) and moving the fingerprints' texts out of found. Memory goes
+// first: entries, candidates and found's file list are emptied before the
+// rows are built.
 // Sets groups to the number of groups. Empty rows when keepGoing said stop.
-ResultRowList BuildRows(PassList& entries, CandidateList& candidates, FoundClasses& found, std::size_t& groups,
+ResultRowList BuildRows(PassList& entries, PathTable& candidates, FoundClasses& found, std::size_t& groups,
                         const std::function<bool()>& keepGoing = {});
 
 }  // namespace vantrel

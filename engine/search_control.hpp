@@ -82,8 +82,8 @@ class SearchControl {
   int PauseCount() const;
 
   const SearchSettings& Settings() const { return settings_; }
-  const ScanList& Scanned() const { return scanList_; }
-  const CandidateList& Candidates() const { return candidateList_; }
+  const PathTable& Scanned() const { return scanList_; }
+  const PathTable& Candidates() const { return candidateList_; }
   // The run of the current or last search (for its counts and its gate).
   std::shared_ptr<SearchRun> CurrentRun() const { return run_; }
 
@@ -96,8 +96,8 @@ class SearchControl {
   SearchWindow& window_;
   SearchFlavour flavour_;
   SearchSettings settings_;
-  ScanList scanList_;
-  CandidateList candidateList_;
+  PathTable scanList_;
+  PathTable candidateList_;
   ListingSlots slots_;
   PassIo io_ = PassIo::Platform();
   std::shared_ptr<SearchRun> run_;

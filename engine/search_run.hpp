@@ -44,8 +44,8 @@ struct SearchRun : std::enable_shared_from_this<SearchRun> {
   // Written by Start before the worker exists; owned by the worker while it runs.
   std::vector<Text> searchList;
   SearchSettings* settings = nullptr;
-  ScanList* scanList = nullptr;
-  CandidateList* candidateList = nullptr;
+  PathTable* scanList = nullptr;       // every file the walk found
+  PathTable* candidateList = nullptr;  // the files admitted for the pass
   ListingSlots* slots = nullptr;
   bool walkOnWorker = true;  // false: candidateList is already filled
   PassIo io = PassIo::Platform();

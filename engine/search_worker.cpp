@@ -32,7 +32,7 @@ bool DetectDuplicates(SearchRun& r, const StageContext& stage, ResultRowList& ro
   auto reached = [&r](int which) {
     if (r.io.stageReached) r.io.stageReached(which);
   };
-  CandidateList& candidates = *r.candidateList;
+  PathTable& candidates = *r.candidateList;
   r.stats.candidates = candidates.size();
   ProgressBar bar([&r](int value) { r.Post([value](SearchWindow& w) { w.SetProgress(value); }); });
 
@@ -45,17 +45,17 @@ bool DetectDuplicates(SearchRun& r, const StageContext& stage, ResultRowList& ro
   SortBySize(entries);
   KeepEqualSizes(entries, [&first] { first.Step(); });
   if (!stage.keepGoing()) return false;
-  if (!KeepDistinctFiles(entries, stage.keepGoing)) return false;
-  if (!KeepWithinLimits(entries, *r.settings, stage.keepGoing)) return false;
+  if (!KeepDistinctFiles(entries, candidates, stage.keepGoing)) return false;
+  if (!KeepWithinLimits(entries, candidates, *r.settings, stage.keepGoing)) return false;
 
   // The second half counts every file that passed, size by size as read.
   ProgressHalf second(bar, ProgressDivisor(entries.size()), 50);
   const FingerprintKinds kinds{r.settings->sha1Enabled == 1, r.settings->crc32Enabled == 1};
   reached(kStageFingerprints);
   CopyPlan plan;
-  if (!PlanCopySets(entries, stage, plan)) return false;
+  if (!PlanCopySets(entries, candidates, stage, plan)) return false;
   FoundClasses found;
-  if (!ConfirmBatches(entries, plan, kinds, stage, second, found)) return false;
+  if (!ConfirmBatches(entries, candidates, plan, kinds, stage, second, found)) return false;
   plan = CopyPlan{};
 
   reached(kStageOutput);

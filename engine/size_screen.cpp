@@ -12,8 +12,9 @@ struct IdentityHash {
   }
 };
 
-bool IsLink(PassEntry& e) {
-  if (e.link == PassEntry::kLinkUnknown) e.link = IsSymbolicLink(*e.path) ? PassEntry::kLink : PassEntry::kNotLink;
+bool IsLink(PassEntry& e, const PathTable& paths) {
+  if (e.link == PassEntry::kLinkUnknown)
+    e.link = IsSymbolicLink(paths.PathAt(e.path)) ? PassEntry::kLink : PassEntry::kNotLink;
   return e.link == PassEntry::kLink;
 }
 
@@ -21,7 +22,7 @@ bool IsLink(PassEntry& e) {
 
 void SortBySize(PassList& entries) {
   std::sort(entries.begin(), entries.end(), [](const PassEntry& a, const PassEntry& b) {
-    return a.size != b.size ? a.size > b.size : std::less<const Text*>()(a.path, b.path);
+    return a.size != b.size ? a.size > b.size : a.path < b.path;
   });
 }
 
@@ -41,7 +42,7 @@ void KeepEqualSizes(PassList& sorted, const std::function<void()>& each) {
   sorted.resize(out);
 }
 
-bool KeepDistinctFiles(PassList& entries, const std::function<bool()>& keepGoing) {
+bool KeepDistinctFiles(PassList& entries, const PathTable& paths, const std::function<bool()>& keepGoing) {
   // An open-addressed table of positions: no allocation per file.
   std::size_t capacity = 16;
   while (capacity < entries.size() * 2) capacity *= 2;
@@ -59,13 +60,13 @@ bool KeepDistinctFiles(PassList& entries, const std::function<bool()>& keepGoing
       std::size_t slot = hash(id) & (capacity - 1);
       while (table[slot] != kEmpty && !(entries[table[slot]].Identity() == id)) slot = (slot + 1) & (capacity - 1);
       first = table[slot] == kEmpty;
-      if (!first && IsLink(entries[table[slot]]) && !IsLink(entries[i])) {
+      if (!first && IsLink(entries[table[slot]], paths) && !IsLink(entries[i], paths)) {
         replaced.push_back(table[slot]);
         first = true;
       }
       if (first) table[slot] = static_cast<std::uint32_t>(out);
     } else {
-      first = seenPaths.insert(*entries[i].path).second;
+      first = seenPaths.insert(paths.PathAt(entries[i].path)).second;
     }
     if (!first) continue;
     if (out != i) entries[out] = std::move(entries[i]);
@@ -88,17 +89,22 @@ bool KeepDistinctFiles(PassList& entries, const std::function<bool()>& keepGoing
   return keepGoing ? keepGoing() : true;
 }
 
-bool KeepWithinLimits(PassList& entries, const SearchSettings& settings, const std::function<bool()>& keepGoing) {
+bool KeepWithinLimits(PassList& entries, const PathTable& paths, const SearchSettings& settings,
+                      const std::function<bool()>& keepGoing) {
   // The sizes are those of the probe: a file that changes from here on is
   // caught when it is read (its size is taken again then).
   const std::int64_t lower = settings.minSize != 0 ? settings.minSize : -1;
   const bool hasUpper = settings.maxSize != 0;
   const std::int64_t upper = settings.maxSize;
   std::size_t kept = 0;
+  Text path;
   for (PassEntry& e : entries) {
     if (keepGoing && !keepGoing()) return false;
     if (e.size < 0 || e.size <= lower || (hasUpper && e.size >= upper)) continue;
-    if (!PassesTypeFilter(*e.path, settings.fileTypes)) continue;
+    if (!settings.fileTypes.empty()) {
+      paths.PathInto(e.path, path);
+      if (!PassesTypeFilter(path, settings.fileTypes)) continue;
+    }
     if (&entries[kept] != &e) entries[kept] = std::move(e);
     ++kept;
   }

@@ -14,8 +14,8 @@
 namespace vantrel {
 
 // Sorts the entries largest first; entries of one size keep candidate order
-// (their paths lie in the candidate list in that order, so the paths'
-// addresses break ties and the sort needs no buffer beside the entries).
+// (the paths' numbers in the candidate table break ties, so the sort needs no
+// buffer beside the entries).
 void SortBySize(PassList& entries);
 
 // Keeps, in order, the entries of a size-sorted list whose size equals that
@@ -26,13 +26,16 @@ void KeepEqualSizes(PassList& sorted, const std::function<void()>& each = {});
 // Keeps one path of each physical file, by identity (by path text when the
 // identity is not known): the first that is not a symbolic link, or the first
 // when all are links. Links are asked about (IsSymbolicLink) only for files
-// met twice. Returns false when keepGoing said stop.
-bool KeepDistinctFiles(PassList& entries, const std::function<bool()>& keepGoing = {});
+// met twice. The entries' paths are in paths. Returns false when keepGoing
+// said stop.
+bool KeepDistinctFiles(PassList& entries, const PathTable& paths, const std::function<bool()>& keepGoing = {});
 
 // Keeps the entries within the size limits of the settings (strict at both
 // ends; a limit of 0 is none; a negative size never passes) and of the types
-// of fileTypes. Returns false when keepGoing said stop.
-bool KeepWithinLimits(PassList& entries, const SearchSettings& settings, const std::function<bool()>& keepGoing = {});
+// of fileTypes (the entries' paths are in paths). Returns false when
+// keepGoing said stop.
+bool KeepWithinLimits(PassList& entries, const PathTable& paths, const SearchSettings& settings,
+                      const std::function<bool()>& keepGoing = {});
 
 // Returns the text after the last dot of the path's last component, up to a
 // double quote; empty when that component has no dot.

@@ -1,6 +1,5 @@
 #include "engine/walk_and_admit.hpp"
 
-#include <iterator>
 
 namespace vantrel {
 
@@ -22,15 +21,11 @@ bool WalkAndAdmit(SearchRun& r, const std::function<bool()>& keepGoing) {
     found += r.scanList->size() - from;
     if (r.flavour == SearchFlavour::Windows) {
       AdmitByAttributes(*r.scanList, from, r.settings->attributeCode, *r.candidateList, control);
-    } else if (r.candidateList->empty()) {
-      // Every file found is a candidate: the list changes hands, no path is copied.
-      r.candidateList->swap(*r.scanList);
       r.scanList->clear();
     } else {
-      r.candidateList->insert(r.candidateList->end(),
-                              std::make_move_iterator(r.scanList->begin() + static_cast<std::ptrdiff_t>(from)),
-                              std::make_move_iterator(r.scanList->end()));
-      r.scanList->erase(r.scanList->begin() + static_cast<std::ptrdiff_t>(from), r.scanList->end());
+      // Every file found is a candidate: the first row's table changes hands,
+      // no path is copied.
+      r.candidateList->Append(std::move(*r.scanList));
     }
   }
   r.stats.filesFound = found;

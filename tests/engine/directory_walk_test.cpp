@@ -87,6 +87,52 @@ TEST(ScanDirectoryTree, FollowsEachDirectorysOwnListingOrderInPreOrder) {
   EXPECT_EQ(found, expected);
 }
 
+// What a search walks into: the table must give back every path, in order,
+// as the list does.
+std::vector<Text> PathsOf(const PathTable& table) {
+  std::vector<Text> out;
+  for (std::size_t i = 0; i < table.size(); ++i) out.push_back(table.PathAt(i));
+  return out;
+}
+
+TEST(PathTable, AWalkIntoATableGivesTheListsPathsInItsOrder) {
+  TempTree tree({{"m/1", "1"}, {"m/z/2", "2"}, {"m/a/3", "3"}, {"m/a/b/4", "4"}, {"m/a/5", "5"},
+                 {"q", "6"}, {"c/d/e/f/7", "7"}, {"c/8", "8"}, {"0", "9"}, {"empty/", ""}});
+  ListingSlots slots;
+  ScanList list;
+  PathTable table;
+  ScanDirectoryTree(slots, list, tree.RootText(), 0);
+  ScanDirectoryTree(slots, table, tree.RootText(), 0);
+  EXPECT_EQ(PathsOf(table), list);
+  ScanList files;
+  PathTable fileTable;
+  ScanDirectoryFiles(slots, files, tree.RootText() + T("m"));
+  ScanDirectoryFiles(slots, fileTable, tree.RootText() + T("m"));
+  EXPECT_EQ(PathsOf(fileTable), files);
+}
+
+TEST(PathTable, EveryPathComesBackWhateverItsLengthAndWhereverItIsCut) {
+  // Names that fill the pool's blocks to their ends, a name longer than a
+  // block, paths without a separator or ending in one, and moves between tables.
+  std::vector<Text> paths = {T("/a/b"), T("c"), T("/a/"), T(""), T("/a/b\\c")};
+  for (std::size_t n : {std::size_t{1}, std::size_t{1000}, std::size_t{65535}, std::size_t{65536},
+                        std::size_t{70000}, std::size_t{40000}, std::size_t{40000}})
+    paths.push_back(T("/d/") + Text(n, static_cast<Char>('x' + n % 3)));
+  PathTable table;
+  for (const Text& p : paths) table.Add(p);
+  EXPECT_EQ(PathsOf(table), paths);
+
+  PathTable copied, moved;
+  for (std::size_t i = 0; i < table.size(); ++i) copied.AddFrom(table, i);
+  EXPECT_EQ(PathsOf(copied), paths);
+  moved.Add(T("/first"));
+  moved.Append(std::move(copied));
+  EXPECT_TRUE(copied.empty());
+  std::vector<Text> both = {T("/first")};
+  both.insert(both.end(), paths.begin(), paths.end());
+  EXPECT_EQ(PathsOf(moved), both);
+}
+
 TEST(ScanDirectoryTree, ClosesEverySlotItOpenedWhetherFinishedOrStopped) {
   TempTree tree({{"x/y/z/file", "1"}, {"x/y/z/more", "2"}});
   for (int stopAfter : {1000, 3}) {

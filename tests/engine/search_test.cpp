@@ -432,12 +432,13 @@ TEST(Search, ProgressValueUsesASinglePrecisionDivisorAndHalfToEven) {
   EXPECT_EQ(ProgressValue(3, static_cast<float>(3 / 100.0)), 50);
 }
 
-// Entries of the given sizes whose paths lie in paths, in order.
-PassList EntriesOf(std::vector<Text>& paths, const std::vector<std::int64_t>& sizes) {
+// Entries of the given sizes and paths, in order; the paths go into table.
+PassList EntriesOf(PathTable& table, const std::vector<Text>& paths, const std::vector<std::int64_t>& sizes) {
   PassList out;
   for (std::size_t i = 0; i < sizes.size(); ++i) {
     PassEntry e;
-    e.path = &paths[i];
+    e.path = static_cast<std::uint32_t>(table.size());
+    table.Add(paths[i]);
     e.size = sizes[i];
     out.push_back(e);
   }
@@ -455,8 +456,8 @@ TEST(SizeScreen, KeepEqualSizesKeepsRunsOfTwoOrMore) {
       {{}, {}},
   };
   for (const Case& c : cases) {
-    std::vector<Text> paths(c.sorted.size(), T("p"));
-    PassList entries = EntriesOf(paths, c.sorted);
+    PathTable table;
+    PassList entries = EntriesOf(table, std::vector<Text>(c.sorted.size(), T("p")), c.sorted);
     std::size_t calls = 0;
     KeepEqualSizes(entries, [&] { ++calls; });
     std::vector<std::int64_t> kept;
@@ -467,12 +468,12 @@ TEST(SizeScreen, KeepEqualSizesKeepsRunsOfTwoOrMore) {
 }
 
 TEST(SizeScreen, SortBySizeIsLargestFirstAndKeepsCandidateOrderWithinASize) {
-  std::vector<Text> paths = {T("a"), T("b"), T("c"), T("d"), T("e")};
-  PassList entries = EntriesOf(paths, {5, 9, 5, 9, 1});
+  PathTable table;
+  PassList entries = EntriesOf(table, {T("a"), T("b"), T("c"), T("d"), T("e")}, {5, 9, 5, 9, 1});
   std::reverse(entries.begin(), entries.end());
   SortBySize(entries);
   std::string order;
-  for (const PassEntry& e : entries) order += Bytes(*e.path);
+  for (const PassEntry& e : entries) order += Bytes(table.PathAt(e.path));
   EXPECT_EQ(order, "bdace");
 }
 
@@ -480,8 +481,8 @@ TEST(ResultRows, FilesSharingOnlyAnMd5StayInSeparateGroups) {
   // Two classes with one MD5 text but different sizes (as a collision would
   // give): the rows keep them apart instead of numbering them as one group,
   // each class by its first file; within a group the files keep their order.
-  std::vector<Text> paths = {T("a"), T("b"), T("c"), T("d"), T("e"), T("f")};
-  PassList entries = EntriesOf(paths, {6, 5, 6, 5, 7, 7});
+  PathTable candidates;
+  PassList entries = EntriesOf(candidates, {T("a"), T("b"), T("c"), T("d"), T("e"), T("f")}, {6, 5, 6, 5, 7, 7});
   FoundClasses found;
   auto print = [](const char* md5, std::int64_t size) {
     FileFingerprints f;
@@ -492,7 +493,6 @@ TEST(ResultRows, FilesSharingOnlyAnMd5StayInSeparateGroups) {
   };
   found.prints = {print("ffff", 5), print("ffff", 6), print("0000", 7)};
   found.classOf = {1, 0, 1, 0, 2, 2};
-  CandidateList candidates;
   std::size_t groups = 0;
   ResultRowList rows = BuildRows(entries, candidates, found, groups);
   std::vector<std::string> flat;
