@@ -39,13 +39,12 @@ if(VANTREL_HOST STREQUAL "posix")
   set(CPACK_PACKAGE_CONTACT "${VANTREL_MAINTAINER}")
   set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
   set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "find duplicate files and delete the redundant copies")
-  set(CPACK_PACKAGE_DESCRIPTION
+  string(CONCAT CPACK_PACKAGE_DESCRIPTION
       "Vantrel searches the folders you pick for files with identical contents,\n"
       "shows them in numbered groups, and lets you mark and delete the redundant\n"
       "copies, each compared byte by byte with the copy kept beside it first.\n"
-      "vantrel-mac hands file names to the file system as UTF-8; vantrel-mac-ascii\n"
+      "vantrel-mac hands file names to the file system as UTF-8, vantrel-mac-ascii\n"
       "hands them over as bytes and shows them as Latin-1.")
-  string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_STRIP_FILES ON)
   set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
