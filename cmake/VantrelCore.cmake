@@ -14,7 +14,8 @@ if(VANTREL_HOST STREQUAL "posix")
 endif()
 find_package(ZLIB REQUIRED)
 
-set(VANTREL_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
+# The version, for the Windows program's version resource.
+configure_file(${PROJECT_SOURCE_DIR}/app/vantrel_version.h.in ${PROJECT_BINARY_DIR}/generated/vantrel_version.h @ONLY)
 
 function(vantrel_add_core WIDTH CHAR)
   set(platform vantrel_platform${WIDTH})
@@ -43,9 +44,8 @@ function(vantrel_add_core WIDTH CHAR)
                                                   _WIN32_WINNT=0x0601)
     target_link_libraries(${platform} PUBLIC bcrypt shlwapi user32)
   endif()
-  target_include_directories(${platform} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_include_directories(${platform} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
   target_compile_definitions(${platform} PUBLIC VANTREL_CHAR=${CHAR})
-  target_compile_options(${platform} PRIVATE ${VANTREL_WARNINGS})
 
   add_library(${engine} STATIC
     ${PROJECT_SOURCE_DIR}/engine/text.cpp
@@ -71,7 +71,6 @@ function(vantrel_add_core WIDTH CHAR)
     ${PROJECT_SOURCE_DIR}/engine/search_control.cpp
     ${PROJECT_SOURCE_DIR}/engine/delete_job.cpp)
   target_link_libraries(${engine} PUBLIC ${platform} ZLIB::ZLIB)
-  target_compile_options(${engine} PRIVATE ${VANTREL_WARNINGS})
   if(VANTREL_HOST STREQUAL "win32")
     # GCC for Windows may spill 32- and 64-byte vectors with aligned moves to a
     # stack that is only 16-byte aligned there; the assembler makes them unaligned.
@@ -97,5 +96,4 @@ function(vantrel_add_core WIDTH CHAR)
     ${PROJECT_SOURCE_DIR}/ui/chooser_rules.cpp
     ${PROJECT_SOURCE_DIR}/ui/control_kinds.cpp)
   target_link_libraries(${ui} PUBLIC ${engine})
-  target_compile_options(${ui} PRIVATE ${VANTREL_WARNINGS})
 endfunction()

@@ -176,8 +176,8 @@ TEST_P(Md5Lanes, MultiMegabyteStreamsMatchTheHostDigest) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Md5Kernels, Md5Lanes, ::testing::Values(1, 8, 16),
-                         [](const ::testing::TestParamInfo<std::size_t>& info) {
-                           return "Width" + std::to_string(info.param);
+                         [](const ::testing::TestParamInfo<std::size_t>& kernel) {
+                           return "Width" + std::to_string(kernel.param);
                          });
 
 TEST(Md5LaneKernels, TheBestKernelIsTheWidestThisProcessorRuns) {

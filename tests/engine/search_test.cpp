@@ -509,7 +509,7 @@ TEST(ResultRows, FilesSharingOnlyAnMd5StayInSeparateGroups) {
 // Stops the worker at a stage: it pauses itself there, and the test (the
 // window's thread) sees the pause take hold.
 struct StageTrap {
-  explicit StageTrap(int stage) : stage(stage) {}
+  explicit StageTrap(int trapStage) : stage(trapStage) {}
   void Arm(SearchControl& control, PassIo io = PassIo::Platform()) {
     io.stageReached = [this, &control](int reached) {
       if (reached == stage) control.CurrentRun()->gate.AddPause();
