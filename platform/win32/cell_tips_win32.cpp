@@ -6,7 +6,8 @@
 // keeps one tracking tooltip of its own. The pointer resting on a cell
 // (WM_MOUSEHOVER, armed with TrackMouseEvent on every move) measures the cell:
 // when its text is wider than the part of the cell the list shows, the tip is
-// put just below the cell with the whole text. Moving to another cell, onto
+// put just below the cell with the whole text (above it when the work area
+// ends below, and never over the cell, where the pointer rests). Moving to another cell, onto
 // the tip, leaving the list, a click or a key takes it away; no tip shows
 // while a menu is open. While it shows, the controls' own
 // tips are held back, so the search list's tip and an entry's never overlap.
@@ -99,14 +100,49 @@ void Win32Window::TipHover(Control& list, POINT point) {
   tool.hwnd = window_;
   tool.uId = 1;
   tool.lpszText = const_cast<wchar_t*>(cellTipText_.c_str());
-  SendMessageW(cellTip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-  // Just below the cell, its text in line with the cell's. Not over the
-  // cell: the pointer rests there, and a tip under it would take its moves.
+  // The cell's text in screen coordinates, and the work area of its monitor.
   RECT textPlace{place.left + (resultList ? kListViewTextPadding / 2 : 1), place.top, place.right, place.bottom};
   MapWindowPoints(list.hwnd, HWND_DESKTOP, reinterpret_cast<POINT*>(&textPlace), 2);
-  const LONG below = textPlace.bottom + 1;
+  RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  if (GetMonitorInfoW(MonitorFromPoint({textPlace.left, textPlace.top}, MONITOR_DEFAULTTONEAREST), &monitor))
+    work = monitor.rcWork;
+  // The tip's size, measured as the tooltip lays its text out (in the same
+  // font): a text wider than the work area wraps there, the tip's edges included.
+  RECT edges{0, 0, 0, 0};
+  SendMessageW(cellTip_, TTM_ADJUSTRECT, TRUE, reinterpret_cast<LPARAM>(&edges));
+  const LONG widest = std::max(1L, work.right - work.left - (edges.right - edges.left) - 2);
+  SendMessageW(cellTip_, TTM_SETMAXTIPWIDTH, 0, widest);
+  SendMessageW(cellTip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  RECT size{0, 0, widest, 0};
+  DrawTextW(measuring_, cellTipText_.c_str(), -1, &size,
+            DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXTERNALLEADING);
+  SendMessageW(cellTip_, TTM_ADJUSTRECT, TRUE, reinterpret_cast<LPARAM>(&size));
+  const LONG width = size.right - size.left;
+  const LONG height = size.bottom - size.top;
+  // The tip's text in line with the cell's, moved left as far as the work
+  // area needs.
   SendMessageW(cellTip_, TTM_ADJUSTRECT, TRUE, reinterpret_cast<LPARAM>(&textPlace));
-  SendMessageW(cellTip_, TTM_TRACKPOSITION, 0, MAKELPARAM(textPlace.left, below));
+  const LONG left = std::max(work.left + 1, std::min(textPlace.left, work.right - 1 - width));
+  // Just below the cell, or just above it when below leaves the work area;
+  // never over the cell: the pointer rests there, and a tip under it would
+  // take its clicks and moves. Where neither side holds it, the side with
+  // more room, kept on the work area.
+  RECT onScreen{place.left, place.top, place.right, place.bottom};
+  MapWindowPoints(list.hwnd, HWND_DESKTOP, reinterpret_cast<POINT*>(&onScreen), 2);
+  const LONG below = onScreen.bottom + 1;
+  const LONG above = onScreen.top - 1 - height;
+  LONG top = below;
+  if (below + height > work.bottom) {
+    if (above >= work.top)
+      top = above;
+    else if (onScreen.top - work.top > work.bottom - onScreen.bottom)
+      top = work.top;
+    else
+      top = std::max(work.top, work.bottom - height);
+  }
+  SendMessageW(cellTip_, TTM_TRACKPOSITION, 0, MAKELPARAM(left, top));
   if (toolTips_ != nullptr) SendMessageW(toolTips_, TTM_ACTIVATE, FALSE, 0);
   SendMessageW(cellTip_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
   list.tipShown = true;
@@ -125,15 +161,18 @@ void Win32Window::HideCellTip(Control& list) {
   if (toolTips_ != nullptr) SendMessageW(toolTips_, TTM_ACTIVATE, TRUE, 0);
 }
 
+void Win32Window::HideCellTips() {
+  for (auto& entry : controls_)
+    if (entry.second.tipShown) HideCellTip(entry.second);
+}
+
 LRESULT CALLBACK Win32Window::CellTipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                           DWORD_PTR self) {
   if (message == WM_NCDESTROY) {
     RemoveWindowSubclass(hwnd, CellTipProc, 1);
   } else if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) {
     // The pointer came onto the tip: it has left the cell.
-    auto* window = reinterpret_cast<Win32Window*>(self);
-    for (auto& entry : window->controls_)
-      if (entry.second.tipShown) window->HideCellTip(entry.second);
+    reinterpret_cast<Win32Window*>(self)->HideCellTips();
   }
   return DefSubclassProc(hwnd, message, wParam, lParam);
 }

@@ -227,6 +227,8 @@ void Win32Window::PlacePages(Control& panel) {
 }
 
 void Win32Window::ShowSelectedPage(Control& panel) {
+  // A cell's tip goes with its list when the panel turns to another page.
+  HideCellTips();
   auto selected = static_cast<int>(SendMessageW(panel.hwnd, TCM_GETCURSEL, 0, 0));
   for (std::size_t i = 0; i < panel.pages.size(); ++i) {
     ShowWindow(panel.pages[i], static_cast<int>(i) == selected ? SW_SHOW : SW_HIDE);

@@ -33,6 +33,26 @@ int FocusedOf(HWND list) {
   return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
 }
 
+// Ctrl, Shift or Alt held down with the key being handled.
+bool AnyModifierHeld() {
+  for (int key : {VK_CONTROL, VK_SHIFT, VK_MENU})
+    if (GetKeyState(key) < 0) return true;
+  return false;
+}
+
+// A menu request that came from the list's column header: by the header's
+// own window (it passes WM_CONTEXTMENU on to the list), or at a point on it.
+bool FromHeader(HWND list, WPARAM wParam, LPARAM lParam) {
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  if (header == nullptr) return false;
+  if (reinterpret_cast<HWND>(wParam) == header) return true;
+  if (lParam == -1 || !IsWindowVisible(header)) return false;
+  RECT place{};
+  GetWindowRect(header, &place);
+  const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+  return PtInRect(&place, at) != FALSE;
+}
+
 void SetItemState(HWND list, int row, UINT mask, UINT state) {
   LVITEMW item{};
   item.stateMask = mask;
@@ -155,6 +175,8 @@ void Win32Window::RemoveRow(int gadget, int row) { RemoveRows(gadget, {row}); }
 void Win32Window::RemoveRows(int gadget, const std::vector<int>& rows) {
   Control* control = FindFor(gadget, ControlOperation::Rows);
   if (control == nullptr || rows.empty()) return;
+  // A tip left showing would name a row no longer there.
+  HideCellTip(*control);
   HWND list = control->hwnd;
   // What the user sees, by row: the row at the top, the focused row and the
   // selected rows. The list controls keep them by number, so they are set
@@ -177,7 +199,6 @@ void Win32Window::RemoveRows(int gadget, const std::vector<int>& rows) {
     InvalidateRect(list, nullptr, TRUE);
     return;
   }
-  HideCellTip(*control);
   const int top = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
   const int focused = FocusedOf(list);
   // The selection moves with its rows in the table's bits.
@@ -211,8 +232,8 @@ void Win32Window::RemoveRows(int gadget, const std::vector<int>& rows) {
 void Win32Window::ClearRows(int gadget) {
   Control* control = FindFor(gadget, ControlOperation::Rows);
   if (control == nullptr) return;
+  HideCellTip(*control);
   if (control->rows) {
-    HideCellTip(*control);
     control->rows->Clear();
     control->selectionToPush = false;
     SendMessageW(control->hwnd, LVM_DELETEALLITEMS, 0, 0);
@@ -298,7 +319,9 @@ bool Win32Window::HandleResultListInput(Control& list, int gadget, UINT message,
     }
     case WM_KEYDOWN: {
       if (wParam != VK_SPACE && wParam != VK_RETURN) return false;
-      // The program decides what the space bar marks; Return opens.
+      // Ctrl+Space and Shift+Space are the list view's own: they change the
+      // selection. The program decides what the plain space bar marks; Return opens.
+      if (wParam == VK_SPACE && AnyModifierHeld()) return false;
       const int row = FocusedOf(list.hwnd);
       if (row >= 0 && row < list.rows->Count())
         ReportRow(gadget, wParam == VK_SPACE ? RowAction::ToggleCheck : RowAction::Open, row);
@@ -306,6 +329,8 @@ bool Win32Window::HandleResultListInput(Control& list, int gadget, UINT message,
     }
     case WM_CHAR:
       // No search for a row starting with a blank, and no beep for Return.
+      // (The list view changes the selection for Ctrl+Space and Shift+Space on
+      // WM_KEYDOWN, so the blank is the search's alone.)
       return wParam == L' ' || wParam == L'\r';
     default:
       return false;
@@ -332,8 +357,10 @@ LRESULT CALLBACK Win32Window::ResultListProc(HWND hwnd, UINT message, WPARAM wPa
       return code;
     }
     case WM_CONTEXTMENU:
-      window->PushSelection(*list);
       window->HideCellTip(*list);
+      // A column header has no row menu, and the selection stays the user's.
+      if (FromHeader(hwnd, wParam, lParam)) return 0;
+      window->PushSelection(*list);
       window->HandleContextMenu(*list, gadget, lParam);
       return 0;
     case WM_MOUSEHOVER:

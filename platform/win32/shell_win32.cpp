@@ -2,9 +2,9 @@
 // its program, showing it in the file manager, the clipboard, the context
 // menu, and files dropped onto the window.
 //
-// The paths come as the result list shows them, in the user's form. A file
-// whose name Windows would trim (a trailing "." or " ") is reached only in
-// its "\\?\" form, so that form is tried when the user's form is refused.
+// The paths come as the result list shows them, in the user's form. A path
+// with a name Windows would trim (a trailing "." or " ") reaches the file
+// only in its "\\?\" form, so such a path goes in that form alone.
 // The shell's folder view is a COM object: the calls that reach it make sure
 // COM is initialised on the window's thread, which is an apartment thread.
 
@@ -29,6 +29,21 @@ bool Exists(const Text& path) {
 Text FolderOf(const Text& path) {
   const std::size_t last = path.find_last_of(L"\\/");
   return last == Text::npos ? Text() : path.substr(0, last + 1);
+}
+
+// Whether a name in the path ends in "." or " ": Windows trims it off such a
+// name, and the path in its usual form reaches another file or none.
+bool HasTrimmedName(const Text& path) {
+  std::size_t start = 0;
+  while (start < path.size()) {
+    std::size_t end = path.find_first_of(L"\\/", start);
+    if (end == Text::npos) end = path.size();
+    const std::size_t length = end - start;
+    const bool dots = path.compare(start, length, L".") == 0 || path.compare(start, length, L"..") == 0;
+    if (length > 0 && !dots && (path[end - 1] == L'.' || path[end - 1] == L' ')) return true;
+    start = end + 1;
+  }
+  return false;
 }
 
 bool ShellOpen(const wchar_t* file, const wchar_t* parameters) {
@@ -58,10 +73,9 @@ bool Win32Window::OpenFile(const Text& path) {
   if (plain.empty() || !Exists(plain)) return false;
   // Handlers the shell starts may use COM before the call returns.
   ComScope com;
-  // Windows trims a trailing "." or " " off the last name, and would open
-  // another file: such a name goes in its "\\?\" form only.
-  const wchar_t last = plain.back();
-  if (last != L'.' && last != L' ' && ShellOpen(plain.c_str(), nullptr)) return true;
+  // Windows trims a trailing "." or " " off a name, and would open another
+  // file: a path with such a name goes in its "\\?\" form only.
+  if (!HasTrimmedName(plain) && ShellOpen(plain.c_str(), nullptr)) return true;
   const Text extended = ExtendedPathOf(plain);
   return extended != plain && ShellOpen(extended.c_str(), nullptr);
 }
@@ -71,18 +85,24 @@ bool Win32Window::RevealFile(const Text& path) {
   const Text folder = FolderOf(plain);
   if (folder.empty() || !Exists(folder)) return false;
   ComScope com;
+  // As in OpenFile: a path with a name Windows would trim goes in its "\\?\"
+  // form only; in its usual form the file manager would select another file.
+  const bool trimmed = HasTrimmedName(plain);
   if (Exists(plain)) {
+    const Text name = trimmed ? ExtendedPathOf(plain) : plain;
     PIDLIST_ABSOLUTE item = nullptr;
-    if (SUCCEEDED(SHParseDisplayName(plain.c_str(), nullptr, &item, 0, nullptr)) && item != nullptr) {
+    if (!name.empty() && SUCCEEDED(SHParseDisplayName(name.c_str(), nullptr, &item, 0, nullptr)) && item != nullptr) {
       const HRESULT shown = SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
       CoTaskMemFree(item);
       if (SUCCEEDED(shown)) return true;
     }
     // The file manager selects the file itself when told so.
     const Text select = L"/select,\"" + plain + L"\"";
-    if (ShellOpen(L"explorer.exe", select.c_str())) return true;
+    if (!trimmed && ShellOpen(L"explorer.exe", select.c_str())) return true;
   }
-  // The file is gone, or nothing could select it: its folder at least.
+  // The file is gone, or nothing could select it: its folder at least, unless
+  // the folder's own path would reach another folder (the caller tells the user).
+  if (HasTrimmedName(folder)) return false;
   return ShellOpen(folder.c_str(), nullptr);
 }
 

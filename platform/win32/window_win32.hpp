@@ -167,6 +167,7 @@ class Win32Window final : public WindowHost {
   void TipHover(Control& list, POINT point);
   void TipMove(Control& list, POINT point);
   void HideCellTip(Control& list);
+  void HideCellTips();  // every list's
   Extent OuterSize(Extent client) const;
 
  protected:

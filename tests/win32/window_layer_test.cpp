@@ -790,6 +790,21 @@ TEST_F(WindowLayer, TheClipboardTakesATextAndMissingFilesAreNotOpened) {
   EXPECT_FALSE(host.OpenFile(L""));
 }
 
+// A folder whose name ends in "." is reached only in the "\\?\" form: in
+// the usual form Windows trims the dot and reaches the folder beside it. The
+// file is gone, so Reveal would fall back to showing its folder; that folder
+// cannot be shown as named, and the folder beside it must not be shown instead.
+TEST_F(WindowLayer, RevealRefusesAFolderThatWindowsWouldReachByAnotherName) {
+  wchar_t temp[MAX_PATH] = {};
+  ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+  const Text base = Text(temp) + L"vantrel reveal " + DecimalText(static_cast<int>(GetCurrentProcessId()));
+  const Text dotted = base + L"\\photos.";
+  const Text plain = base + L"\\photos";
+  for (const Text& folder : {base, dotted, plain}) ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr));
+  EXPECT_FALSE(host.RevealFile(dotted + L"\\gone.jpg"));
+  for (const Text& folder : {plain, dotted, base}) RemoveDirectoryW((L"\\\\?\\" + folder).c_str());
+}
+
 TEST_F(WindowLayer, RemovingRowsOfTheSearchListKeepsTheTopEntryTheCaretAndTheSelection) {
   host.CreateControl(7, ControlKind::ListBox, {10, 10, 300, 76}, L"");
   HWND box = host.ControlHandle(7);
