@@ -4,6 +4,7 @@
 
 #include <unordered_map>
 
+#include "engine/file_system.hpp"
 #include "ui/program.hpp"
 #include "ui/row_paths.hpp"
 
@@ -60,7 +61,11 @@ void Program::MarkByFolder(int row, bool orBelow, bool check) {
     const Text spelled = FolderTextOf(path, flavour_);
     auto it = keys.find(spelled);
     if (it != keys.end()) return it->second;
-    const Text real = spelled.empty() || !files_.realFolder ? Text() : files_.realFolder(spelled);
+    Text real = spelled.empty() || !files_.realFolder ? Text() : files_.realFolder(spelled);
+    // The host writes the folder with its own separator, which every
+    // flavour's comparison takes as '/'.
+    for (Char& c : real)
+      if (c == PathSeparator()) c = static_cast<Char>('/');
     return keys.emplace(spelled, real.empty() ? FolderOfFile(path, flavour_) : FolderKeyOf(real, flavour_))
         .first->second;
   };
