@@ -612,8 +612,8 @@ void ClickRow(Win32Window& host, HWND list, int row, WPARAM keys = 0) {
   const LPARAM at = MAKELPARAM(cell.left + 10, (cell.top + cell.bottom) / 2);
   BYTE keyboard[256] = {};
   GetKeyboardState(keyboard);
-  keyboard[VK_SHIFT] = (keys & MK_SHIFT) ? 0x80 : 0;
-  keyboard[VK_CONTROL] = (keys & MK_CONTROL) ? 0x80 : 0;
+  keyboard[VK_SHIFT] = static_cast<BYTE>((keys & MK_SHIFT) ? 0x80 : 0);
+  keyboard[VK_CONTROL] = static_cast<BYTE>((keys & MK_CONTROL) ? 0x80 : 0);
   SetKeyboardState(keyboard);
   PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON | keys, at);
   PostMessageW(list, WM_LBUTTONUP, keys, at);
