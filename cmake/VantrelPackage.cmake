@@ -60,7 +60,7 @@ else()
   if(VANTREL_MAKENSIS)
     add_custom_command(OUTPUT ${installer}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${VANTREL_DIST_DIR}
-      COMMAND ${VANTREL_MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DEXE=$<TARGET_FILE:vantrel>
+      COMMAND ${VANTREL_MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${PROJECT_VERSION} -DEXE=$<TARGET_FILE:vantrel>
               -DICON=${PROJECT_SOURCE_DIR}/app/vantrel.ico -DOUTFILE=${installer}
               ${packaging}/vantrel.nsi
       DEPENDS vantrel ${packaging}/vantrel.nsi ${PROJECT_SOURCE_DIR}/app/vantrel.ico VERBATIM)

@@ -59,19 +59,55 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "The ${PRODUCT} developers"
 !insertmacro MUI_LANGUAGE "English"
 !insertmacro MUI_LANGUAGE "German"
 
+LangString RunningAtInstall ${LANG_ENGLISH} "${PRODUCT} is running. Close it, then run the installer again."
+LangString RunningAtInstall ${LANG_GERMAN} "${PRODUCT} läuft. Beenden Sie es und starten Sie die Installation erneut."
+LangString RunningAtUninstall ${LANG_ENGLISH} "${PRODUCT} is running. Close it, then uninstall it again."
+LangString RunningAtUninstall ${LANG_GERMAN} "${PRODUCT} läuft. Beenden Sie es und deinstallieren Sie es erneut."
+
 Function .onInit
   ${IfNot} ${RunningX64}
     MessageBox MB_ICONSTOP "${PRODUCT} needs 64-bit Windows." /SD IDOK
     Abort
   ${EndIf}
+  ; A folder given with /D= is where the program goes; the install mode's
+  ; own default would replace it.
+  StrCpy $R9 $INSTDIR
   !insertmacro MULTIUSER_INIT
+  ${If} $R9 != ""
+    StrCpy $INSTDIR $R9
+  ${EndIf}
 FunctionEnd
 
 Function un.onInit
+  ; An uninstaller removes the copy it belongs to. $INSTDIR starts as its own
+  ; folder; the mode the rights or the command line suggest may name the
+  ; other copy (a per-user one beside one for all users), so the folder
+  ; decides.
+  StrCpy $R9 $INSTDIR
   !insertmacro MULTIUSER_UNINIT
+  ReadRegStr $R8 HKCU "${PRODUCT_KEY}" "InstallDir"
+  ReadRegStr $R7 HKLM "${PRODUCT_KEY}" "InstallDir"
+  ${If} $R8 == $R9
+    SetShellVarContext current
+    StrCpy $MultiUser.InstallMode "CurrentUser"
+  ${ElseIf} $R7 == $R9
+    SetShellVarContext all
+    StrCpy $MultiUser.InstallMode "AllUsers"
+  ${EndIf}
+  StrCpy $INSTDIR $R9
 FunctionEnd
 
 Section "${PRODUCT}"
+  ; A running copy cannot be replaced: say so and fail, rather than report
+  ; success and leave the old program in place.
+  ${If} ${FileExists} "$INSTDIR\vantrel.exe"
+    Delete "$INSTDIR\vantrel.exe"
+    ${If} ${FileExists} "$INSTDIR\vantrel.exe"
+      MessageBox MB_ICONSTOP "$(RunningAtInstall)" /SD IDOK
+      SetErrorLevel 2
+      Abort
+    ${EndIf}
+  ${EndIf}
   SetOutPath "$INSTDIR"
   File "/oname=vantrel.exe" "${EXE}"
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -96,8 +132,15 @@ Section "${PRODUCT}"
 SectionEnd
 
 Section "Uninstall"
-  Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+  ; The program first: while it runs it cannot go, and then nothing else
+  ; goes either, so the uninstaller stays to be run again.
   Delete "$INSTDIR\vantrel.exe"
+  ${If} ${FileExists} "$INSTDIR\vantrel.exe"
+    MessageBox MB_ICONSTOP "$(RunningAtUninstall)" /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${EndIf}
+  Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey SHCTX "${UNINSTALL_KEY}"
