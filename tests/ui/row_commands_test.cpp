@@ -12,6 +12,7 @@
 
 #include "engine/file_system.hpp"
 #include "tests/support/temp_tree.hpp"
+#include "tests/support/held_deletes.hpp"
 #include "tests/ui/app_fixture.hpp"
 
 namespace vantrel {
@@ -249,40 +250,6 @@ TEST(SpaceBar, FlipsTheFocusedRowAndWhenItIsHighlightedEveryHighlightedRowTakesI
   EXPECT_TRUE(app.host.openedFiles.empty());
 }
 
-// A deleteFile that holds the Delete on its first file until released.
-class HeldDelete {
- public:
-  HostFiles Files() {
-    HostFiles files = HostFiles::Platform();
-    auto state = state_;
-    files.deleteFile = [state](const Text& path) {
-      std::unique_lock lock(state->mutex);
-      state->reached = true;
-      state->changed.notify_all();
-      state->changed.wait(lock, [&] { return state->released; });
-      return DeleteFileAt(path);
-    };
-    return files;
-  }
-  bool WaitReached() {
-    std::unique_lock lock(state_->mutex);
-    return state_->changed.wait_for(lock, std::chrono::seconds(60), [&] { return state_->reached; });
-  }
-  void Release() {
-    std::lock_guard lock(state_->mutex);
-    state_->released = true;
-    state_->changed.notify_all();
-  }
-
- private:
-  struct State {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool reached = false;
-    bool released = false;
-  };
-  std::shared_ptr<State> state_ = std::make_shared<State>();
-};
 
 TEST(RowCommands, ChangeNoMarkWhileADeleteRuns) {
   TempTree tree({{"a/1", "alpha"}, {"a/2", "alpha"}, {"b/1", "alpha"}, {"b/2", "beta!"}, {"c/2", "beta!"}});
@@ -293,7 +260,7 @@ TEST(RowCommands, ChangeNoMarkWhileADeleteRuns) {
   app.Click(GadgetStart);
   ASSERT_TRUE(app.FinishSearch());
   ASSERT_EQ(app.host.RowCount(GadgetResults), 5);
-  HeldDelete held;
+  testing::HeldDeletes held(1);
   app.program->SetHostFiles(held.Files());
   app.host.SetRowState(GadgetResults, 4, C);
   app.host.QueueAnswer(kAnswerYes);
