@@ -27,7 +27,7 @@ std::int64_t SizeOf(std::size_t c) { return 5000 + static_cast<std::int64_t>((c 
 
 PassIo SyntheticIo() {
   PassIo io;
-  io.probe = [](const Text& p) {
+  io.probe = [](const Text& p, const FileIdentity&) {
     std::size_t i = IndexOf(p);
     // The first block tells the contents apart, as it mostly does on disk.
     return FileProbe{true, SizeOf(ContentOf(i)), FileIdentity{true, 1, i}};
@@ -118,7 +118,7 @@ PassList SyntheticEntries(const PathTable& paths) {
   PassList entries(paths.size());
   auto probe = SyntheticIo().probe;
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    FileProbe p = probe(paths.PathAt(i));
+    FileProbe p = probe(paths.PathAt(i), FileIdentity{});
     entries[i].path = static_cast<std::uint32_t>(i);
     entries[i].size = p.size;
     entries[i].SetIdentity(p.identity);

@@ -29,7 +29,7 @@ PassList ProbeCandidates(PathTable& candidates, const StageContext& stage, bool&
     for (std::size_t i = b * kProbeBlock; i < end; ++i) {
       if (!stage.keepGoing()) return false;
       candidates.PathInto(i, path);
-      FileProbe probe = stage.io.probe(path);
+      FileProbe probe = stage.io.probe(path, candidates.ListedIdentity(i));
       if (!probe.readable) continue;
       readable[i] = 1;
       entries[i].size = probe.size;

@@ -1,5 +1,6 @@
 #include "engine/directory_walk.hpp"
 
+#include <optional>
 #include <type_traits>
 
 namespace vantrel {
@@ -27,52 +28,74 @@ bool IsDotOrDotDot(const Text& name) {
 
 // Where a walk puts the files it finds: full paths in a list, or a
 // directory entry (made at the directory's first file) and names in a table.
+// A table also keeps the identity the listing tells of each file, so that the
+// probe need not ask the file for it; that takes the directory's identity,
+// which the walk has when it guards against loops and is otherwise asked once,
+// at the first file the listing tells anything of.
 struct ListSink {
   ScanList& out;
   struct Directory {
     const Text& base;
   };
-  Directory Enter(const Text& base) { return {base}; }
-  void AddFile(Directory& d, const Text& name) { out.push_back(Joined(d.base, name)); }
+  Directory Enter(const Text& base, const FileIdentity*) { return {base}; }
+  void AddFile(Directory& d, const Text& name, const ListingSlots::EntryFacts&) {
+    out.push_back(Joined(d.base, name));
+  }
 };
 
 struct TableSink {
   PathTable& out;
   struct Directory {
     const Text& base;
+    std::optional<FileIdentity> identity;
     std::uint32_t number = 0;
     bool added = false;
   };
-  Directory Enter(const Text& base) { return {base}; }
-  void AddFile(Directory& d, const Text& name) {
+  Directory Enter(const Text& base, const FileIdentity* identity) {
+    Directory d{base, std::nullopt, 0, false};
+    if (identity) d.identity = *identity;
+    return d;
+  }
+  void AddFile(Directory& d, const Text& name, const ListingSlots::EntryFacts& facts) {
     if (!d.added) {
       d.number = out.AddDirectory(d.base);
       d.added = true;
     }
-    out.AddName(d.number, name);
+    FileIdentity listed;
+    if (facts.known) {
+      if (!d.identity) d.identity = FileIdentityOf(d.base);
+      listed = ListedIdentityOf(*d.identity, facts);
+    }
+    out.AddName(d.number, name, listed);
   }
 };
 
+// listed is the directory's identity as its parent's listing told it, when it
+// did; the directory is asked only when it did not.
 template <typename Sink>
-void WalkTree(ListingSlots& slots, Sink& sink, const Text& directory, int depth, const WalkControl& control) {
+void WalkTree(ListingSlots& slots, Sink& sink, const Text& directory, int depth, const WalkControl& control,
+              const FileIdentity& listed = {}) {
   Text base = directory;
   AddTrailingSeparator(base);
+  FileIdentity id;
   if (control.walked) {
-    FileIdentity id = FileIdentityOf(base);
+    id = listed.known ? listed : FileIdentityOf(base);
     if (id.known && !control.walked->Enter(id)) return;
   }
   if (control.directoryEntered) control.directoryEntered(base);
   if (!slots.OpenListing(depth, base, AllEntries())) return;
-  auto here = sink.Enter(base);
+  auto here = sink.Enter(base, control.walked ? &id : nullptr);
   while (!control.Stopped() && slots.NextListingEntry(depth) == 1) {
     int kind = slots.ListingEntryKind(depth);
     Text name = slots.ListingEntryName(depth);
     if (kind == 1) {
-      sink.AddFile(here, name);
+      sink.AddFile(here, name, slots.ListingEntryFacts(depth));
     } else if (kind == 2 && !IsDotOrDotDot(name)) {
       Text sub = base + name;
       sub.push_back(PathSeparator());
-      WalkTree(slots, sink, sub, depth + 1, control);
+      const FileIdentity subId =
+          control.walked && id.known ? ListedIdentityOf(id, slots.ListingEntryFacts(depth)) : FileIdentity{};
+      WalkTree(slots, sink, sub, depth + 1, control, subId);
     }
   }
   slots.CloseListing(depth);
@@ -84,9 +107,9 @@ void WalkFiles(ListingSlots& slots, Sink& sink, const Text& directory, const Wal
   AddTrailingSeparator(base);
   if (control.directoryEntered) control.directoryEntered(base);
   if (!slots.OpenListing(0, base, AllEntries())) return;
-  auto here = sink.Enter(base);
+  auto here = sink.Enter(base, nullptr);
   while (!control.Stopped() && slots.NextListingEntry(0) == 1) {
-    if (slots.ListingEntryKind(0) == 1) sink.AddFile(here, slots.ListingEntryName(0));
+    if (slots.ListingEntryKind(0) == 1) sink.AddFile(here, slots.ListingEntryName(0), slots.ListingEntryFacts(0));
   }
   slots.CloseListing(0);
 }

@@ -57,6 +57,15 @@ class ListingSlots {
   void CloseListing(int slot);
   // Tells whether the slot holds a listing.
   bool IsListingOpen(int slot) const;
+  // What the listing tells of the current entry beyond its name; nothing
+  // (known false) on hosts whose listings give only names, and for a slot
+  // without a current entry.
+  struct EntryFacts {
+    bool known = false;
+    std::uint32_t attributes = 0;  // the host's attribute bits
+    std::uint64_t fileId = 0;      // the entry's own file id
+  };
+  EntryFacts ListingEntryFacts(int slot) const;
 
   struct Slot;  // host-specific, defined by the platform layer
   // Made and freed by the platform layer, which alone knows a Slot.
@@ -114,13 +123,16 @@ class FileReader {
   void Close();
   // The open file's size in bytes, -1 when none is open.
   std::int64_t Size() const { return size_; }
-  // The open file's identity.
-  const FileIdentity& Identity() const { return identity_; }
+  // The open file's identity; unknown when none is open. Where the system
+  // tells it apart from the opening (Windows), it is asked at the first call
+  // while the file is open: many readers never need it.
+  const FileIdentity& Identity() const;
 
  private:
   std::intptr_t handle_ = -1;
   std::int64_t size_ = -1;
-  FileIdentity identity_;
+  mutable FileIdentity identity_;
+  mutable bool identityRead_ = false;
 };
 
 // What one opening tells of a file: readable as CanOpenFile says, and then
@@ -132,6 +144,19 @@ struct FileProbe {
 };
 // Opens the file and tells what the opening learnt; reads none of its bytes.
 FileProbe ProbeFile(const Text& path);
+
+// The identity of a file as its directory's listing tells it: the volume of
+// the directory's identity with the entry's file id, in the same form as
+// FileIdentityOf gives for that file. Unknown (known false) wherever the
+// listing cannot stand for the file: no facts, an id that is no id, a link
+// (whose own id is not its target's), a directory of unknown identity or on a
+// volume whose ids do not fit the listing's 64 bits. POSIX hosts never know.
+FileIdentity ListedIdentityOf(const FileIdentity& directory, const ListingSlots::EntryFacts& facts);
+
+// Opens the file as ProbeFile does and learns its size from the opening, but
+// takes identity (ListedIdentityOf) for the file's identity instead of asking
+// the open file, which on some hosts costs more than the opening itself.
+FileProbe ProbeListedFile(const Text& path, const FileIdentity& identity);
 
 // Tells whether the path's last component is a symbolic link (on Windows a
 // reparse point); false when it cannot be told.

@@ -17,8 +17,10 @@ namespace vantrel {
 
 struct PassIo {
   // The readability probe, with the size and identity of a readable file.
-  // It reads no byte of the file.
-  std::function<FileProbe(const Text&)> probe;
+  // It reads no byte of the file. listed is the identity the walk's listing
+  // told of the file (unknown when it told none), which a probe may take
+  // instead of asking the file.
+  std::function<FileProbe(const Text& path, const FileIdentity& listed)> probe;
   // A hash of the file's first kFirstBlockBytes, nullopt when it cannot be
   // read; asked only of files that can still have a twin.
   std::function<std::optional<std::uint64_t>(const Text&)> firstBlock;
@@ -32,7 +34,8 @@ struct PassIo {
   std::function<void(int stage)> stageReached;
   // Called on the worker as the walk enters each directory.
   std::function<void(const Text& directory)> directoryReached;
-  // Returns the platform's access: ProbeFile, FirstBlockHash, ConfirmCopySets.
+  // Returns the platform's access: ProbeListedFile where the listing told the
+  // identity, else ProbeFile; FirstBlockHash; ConfirmCopySets.
   static PassIo Platform();
 };
 

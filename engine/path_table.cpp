@@ -15,14 +15,17 @@ std::uint32_t PathTable::DirectoryFor(const Text& directory) {
   return AddDirectory(directory);
 }
 
-void PathTable::AddName(std::uint32_t directory, const Text& name) {
+void PathTable::AddName(std::uint32_t directory, const Text& name, const FileIdentity& listed) {
   if (name.size() >= kBlockChars) {
     // The part of the name that does not fit becomes a directory of its own.
     const std::size_t cut = name.size() - (kBlockChars - 1);
     const std::uint32_t longer = AddDirectory(directories_[directory] + name.substr(0, cut));
-    AddName(longer, name.substr(cut));
+    AddName(longer, name.substr(cut), listed);
     return;
   }
+  // listed_ is empty or holds one identity for every file.
+  if (listed.known && listed_.size() != files_.size()) listed_.resize(files_.size());
+  if (listed.known || !listed_.empty()) listed_.push_back(listed);
   if (kBlockChars - used_ < name.size()) {
     blocks_.emplace_back(new Char[kBlockChars]);
     used_ = 0;
@@ -41,7 +44,7 @@ void PathTable::Add(const Text& path) {
 
 void PathTable::AddFrom(const PathTable& other, std::size_t i) {
   const File& f = other.files_[i];
-  AddName(DirectoryFor(other.directories_[f.directory]), Text(other.NameOf(f), f.length));
+  AddName(DirectoryFor(other.directories_[f.directory]), Text(other.NameOf(f), f.length), other.ListedIdentity(i));
 }
 
 void PathTable::Append(PathTable&& other) {
@@ -61,6 +64,7 @@ void PathTable::swap(PathTable& other) noexcept {
   directories_.swap(other.directories_);
   files_.swap(other.files_);
   blocks_.swap(other.blocks_);
+  listed_.swap(other.listed_);
   std::swap(used_, other.used_);
 }
 
@@ -68,6 +72,7 @@ void PathTable::shrink_to_fit() {
   directories_.shrink_to_fit();
   files_.shrink_to_fit();
   blocks_.shrink_to_fit();
+  listed_.shrink_to_fit();
 }
 
 void PathTable::PathInto(std::size_t i, Text& out) const {

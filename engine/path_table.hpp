@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/file_system.hpp"
 #include "engine/text.hpp"
 
 namespace vantrel {
@@ -25,8 +26,9 @@ class PathTable {
   // Adds a directory (its path ending in the separator) and returns its
   // number for AddName.
   std::uint32_t AddDirectory(const Text& directory);
-  // Appends the file named name in the directory of that number.
-  void AddName(std::uint32_t directory, const Text& name);
+  // Appends the file named name in the directory of that number, with the
+  // identity its directory's listing told (ListedIdentityOf), if any.
+  void AddName(std::uint32_t directory, const Text& name, const FileIdentity& listed = {});
   // Appends a file by its full path.
   void Add(const Text& path);
   // Appends file i of other (sharing the directory entry of the file before
@@ -48,6 +50,8 @@ class PathTable {
   void PathInto(std::size_t i, Text& out) const;
   // Returns the full path of file i.
   Text PathAt(std::size_t i) const;
+  // Returns the identity the listing told of file i; unknown when it told none.
+  FileIdentity ListedIdentity(std::size_t i) const { return listed_.empty() ? FileIdentity{} : listed_[i]; }
 
  private:
   struct File {
@@ -67,6 +71,9 @@ class PathTable {
   std::vector<Text> directories_;
   std::vector<File> files_;
   std::vector<std::unique_ptr<Char[]>> blocks_;
+  // One per file once any file came with a listed identity (Windows); empty
+  // otherwise, so a table of names alone costs nothing more.
+  std::vector<FileIdentity> listed_;
   std::size_t used_ = kBlockChars;  // characters used in the last block
 };
 

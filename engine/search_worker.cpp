@@ -16,7 +16,9 @@ namespace vantrel {
 
 PassIo PassIo::Platform() {
   PassIo io;
-  io.probe = ProbeFile;
+  io.probe = [](const Text& path, const FileIdentity& listed) {
+    return listed.known ? ProbeListedFile(path, listed) : ProbeFile(path);
+  };
   io.firstBlock = [](const Text& path) { return FirstBlockHash(path); };
   io.confirm = [](const std::vector<CopySet>& sets, FingerprintKinds kinds, const ContinueCheck& keepGoing) {
     return ConfirmCopySets(sets, kinds, keepGoing);

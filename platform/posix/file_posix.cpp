@@ -66,7 +66,20 @@ FileIdentity FileIdentityOf(const Text& path) {
   return IdentityOf(st);
 }
 
+// The listings give no identities here (an entry's inode may be the link's
+// own, and the device is not in it), so every file is asked.
+FileIdentity ListedIdentityOf(const FileIdentity&, const ListingSlots::EntryFacts&) { return {}; }
+
+FileProbe ProbeListedFile(const Text& path, const FileIdentity& identity) {
+  FileProbe probe = ProbeFile(path);
+  if (probe.readable) probe.identity = identity;
+  return probe;
+}
+
 FileReader::~FileReader() { Close(); }
+
+// The opening's status read tells the identity at once.
+const FileIdentity& FileReader::Identity() const { return identity_; }
 
 bool FileReader::Open(const Text& path) {
   Close();

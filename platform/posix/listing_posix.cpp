@@ -106,4 +106,7 @@ bool ListingSlots::IsListingOpen(int slot) const {
   return s && s->dir;
 }
 
+// A listing here gives names and kinds only; the probe's opening tells the rest.
+ListingSlots::EntryFacts ListingSlots::ListingEntryFacts(int) const { return {}; }
+
 }  // namespace vantrel

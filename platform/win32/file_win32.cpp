@@ -152,19 +152,6 @@ HANDLE OpenDiskFileForReading(const Text& path) {
 
 bool IsBackslash(wchar_t c) { return c == L'\\'; }
 
-// The length of the root of a "\\?\" path, separator included: 7 for
-// "\\?\C:\", up to the share's separator for "\\?\UNC\server\share\"; the
-// whole text for any other form, which is then taken as it is.
-std::size_t RootLengthOf(const Text& extended) {
-  if (extended.size() >= 7 && extended[5] == L':') return 7;
-  if (extended.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
-    std::size_t server = extended.find(L'\\', 8);
-    std::size_t share = server == Text::npos ? Text::npos : extended.find(L'\\', server + 1);
-    return share == Text::npos ? extended.size() : share + 1;
-  }
-  return extended.size();
-}
-
 }  // namespace
 
 void SetFileIdQueryForTesting(FileIdQuery query) {
@@ -221,11 +208,7 @@ bool IsSymbolicLink(const Text& path) {
 }
 
 FileIdentity FileIdentityOf(const Text& path) {
-  Text target = ExtendedPathOf(path);
-  // A directory opens by its name without the separator the walk gives it; a
-  // root ("\\?\C:\", "\\?\UNC\server\share\") keeps its own.
-  std::size_t keep = RootLengthOf(target);
-  while (target.size() > keep && IsBackslash(target.back())) target.pop_back();
+  Text target = DirectoryOpenPathOf(path);
   if (target.empty()) return {};
   // Attributes only, sharing everything: taking an identity must never lock a
   // file out of anyone else. Backup semantics let directories open too, and
@@ -278,6 +261,29 @@ Text RealFolderOf(const Text& folder) {
   return PlainPathOf(real);
 }
 
+FileIdentity ListedIdentityOf(const FileIdentity& directory, const ListingSlots::EntryFacts& facts) {
+  // The listing's id is the entry's own: for a link that is not the file it
+  // reaches, so links are asked when opened. Its 64 bits are the whole id
+  // where the volume's ids fit them, as the directory's own id shows (NTFS,
+  // FAT with ids, Wine's inode numbers); a volume of 128-bit ids (ReFS) and one
+  // without usable ids (the identity of paths) are asked file by file.
+  if (!facts.known || (facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return {};
+  if (!directory.known || directory.volume == kPathIdentityVolume || directory.indexHigh != 0) return {};
+  std::uint8_t id[8];
+  std::memcpy(id, &facts.fileId, sizeof id);
+  if (!IsUsableId(id, sizeof id)) return {};
+  return {true, directory.volume, facts.fileId, 0};
+}
+
+FileProbe ProbeListedFile(const Text& path, const FileIdentity& identity) {
+  HANDLE h = OpenDiskFileForReading(path);
+  if (h == INVALID_HANDLE_VALUE) return {};
+  LARGE_INTEGER size;
+  FileProbe probe{true, GetFileSizeEx(h, &size) ? size.QuadPart : -1, identity};
+  CloseHandle(h);
+  return probe;
+}
+
 FileReader::~FileReader() { Close(); }
 
 bool FileReader::Open(const Text& path) {
@@ -285,14 +291,22 @@ bool FileReader::Open(const Text& path) {
   HANDLE h = OpenDiskFileForReading(path);
   if (h == INVALID_HANDLE_VALUE) return false;
   handle_ = reinterpret_cast<std::intptr_t>(h);
-  // The size and the 128-bit id each cost one query of the open file; the
-  // whole BY_HANDLE_FILE_INFORMATION also asks the volume for its serial
-  // number, which Wine answers slowly (several hundred microseconds a file),
-  // so it is read only where the 128-bit id is missing.
+  // The size costs one query of the open file. The identity is asked only
+  // when a caller wants it (Identity): the 128-bit id and, where it is
+  // missing, the whole BY_HANDLE_FILE_INFORMATION also ask the volume for its
+  // serial number, which Wine answers slowly (several hundred microseconds a
+  // file), and a reader of a first block never needs it.
   LARGE_INTEGER size;
   size_ = GetFileSizeEx(h, &size) ? size.QuadPart : -1;
-  identity_ = IdentityOfHandle(h, nullptr);
   return true;
+}
+
+const FileIdentity& FileReader::Identity() const {
+  if (handle_ != -1 && !identityRead_) {
+    identity_ = IdentityOfHandle(reinterpret_cast<HANDLE>(handle_), nullptr);
+    identityRead_ = true;
+  }
+  return identity_;
 }
 
 std::int64_t FileReader::Read(void* buffer, std::size_t size) {
@@ -317,6 +331,7 @@ void FileReader::Close() {
   handle_ = -1;
   size_ = -1;
   identity_ = {};
+  identityRead_ = false;
 }
 
 }  // namespace vantrel

@@ -25,6 +25,11 @@ constexpr std::size_t kPathLimit = 260;
 // than kPathLimit, or names no place (a lone "\\server").
 Text ExtendedPathOf(const Text& path);
 
+// The "\\?\" form of a directory's path as CreateFileW opens the directory:
+// without the separators the walk ends it with, a root ("\\?\C:\",
+// "\\?\UNC\server\share\") keeping its own. Empty as ExtendedPathOf.
+Text DirectoryOpenPathOf(const Text& path);
+
 // A path from a "\\?\" call back in its usual form ("\\?\C:\x" as "C:\x",
 // "\\?\UNC\s\h\x" as "\\s\h\x"); other texts unchanged.
 Text PlainPathOf(const Text& path);

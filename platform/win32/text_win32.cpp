@@ -141,4 +141,21 @@ Text TextFromSystemBytes(const std::string& bytes) {
   return out;
 }
 
+Text DirectoryOpenPathOf(const Text& path) {
+  Text target = ExtendedPathOf(path);
+  // The length of the root, its separator included: 7 for "\\?\C:\", up
+  // to the share's separator for "\\?\UNC\server\share\"; the whole
+  // text for any other form, which is then taken as it is.
+  std::size_t keep = target.size();
+  if (target.size() >= 7 && target[5] == L':') {
+    keep = 7;
+  } else if (target.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+    std::size_t server = target.find(L'\\', 8);
+    std::size_t share = server == Text::npos ? Text::npos : target.find(L'\\', server + 1);
+    if (share != Text::npos) keep = share + 1;
+  }
+  while (target.size() > keep && target.back() == L'\\') target.pop_back();
+  return target;
+}
+
 }  // namespace vantrel

@@ -362,7 +362,7 @@ TEST(ConfirmCopiesSearch, APausePutsEveryProbingThreadToSleepAndResumeFinishes) 
   SearchControl control(window, SearchFlavour::Windows);
   std::atomic<int> probes{0};
   PassIo io = PassIo::Platform();
-  io.probe = [&](const Text& path) {
+  io.probe = [&](const Text& path, const FileIdentity&) {
     if (++probes == 100) control.CurrentRun()->gate.AddPause();
     return ProbeFile(path);
   };

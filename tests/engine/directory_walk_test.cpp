@@ -109,6 +109,63 @@ TEST(PathTable, AWalkIntoATableGivesTheListsPathsInItsOrder) {
   ScanDirectoryFiles(slots, files, tree.RootText() + T("m"));
   ScanDirectoryFiles(slots, fileTable, tree.RootText() + T("m"));
   EXPECT_EQ(PathsOf(fileTable), files);
+  // Where the listing tells a file's identity (Windows), it is the one the
+  // file itself gives, with or without the walk's guard against loops.
+  WalkedDirectories walked;
+  WalkControl guarded;
+  guarded.walked = &walked;
+  PathTable guardedTable;
+  ScanDirectoryTree(slots, guardedTable, tree.RootText(), 0, guarded);
+  for (const PathTable* t : {&table, &fileTable, &guardedTable}) {
+    for (std::size_t i = 0; i < t->size(); ++i) {
+      const FileIdentity listed = t->ListedIdentity(i);
+#ifdef _WIN32
+      EXPECT_TRUE(listed.known) << Bytes(t->PathAt(i));
+#endif
+      if (listed.known) {
+        EXPECT_EQ(listed, FileIdentityOf(t->PathAt(i))) << Bytes(t->PathAt(i));
+      }
+    }
+  }
+}
+
+TEST(PathTable, ListedIdentitiesStayWithTheirFiles) {
+  // Files with and without an identity from the listing, a name longer than
+  // a block, and the moves between tables the search makes.
+  const FileIdentity none;
+  const FileIdentity one{true, 1, 11, 0}, two{true, 1, 22, 0}, three{true, 2, 33, 0};
+  PathTable table;
+  table.Add(T("/plain"));
+  const std::uint32_t d = table.AddDirectory(T("/d/"));
+  table.AddName(d, T("one"), one);
+  table.AddName(d, T("unknown"));
+  table.AddName(d, Text(70000, static_cast<Char>('x')), two);
+  table.AddName(d, T("three"), three);
+  const std::vector<FileIdentity> expected = {none, one, none, two, three};
+  auto identities = [](const PathTable& t) {
+    std::vector<FileIdentity> out;
+    for (std::size_t i = 0; i < t.size(); ++i) out.push_back(t.ListedIdentity(i));
+    return out;
+  };
+  EXPECT_EQ(identities(table), expected);
+  PathTable first;  // the first file with one
+  first.AddName(first.AddDirectory(T("/e/")), T("x"), one);
+  first.Add(T("/e/y"));
+  EXPECT_EQ(identities(first), (std::vector<FileIdentity>{one, none}));
+
+  PathTable copied;
+  for (std::size_t i = 0; i < table.size(); ++i) copied.AddFrom(table, i);
+  EXPECT_EQ(identities(copied), expected);
+  PathTable names;  // a table of names alone, then one that knows identities
+  names.Add(T("/first"));
+  names.Append(std::move(copied));
+  std::vector<FileIdentity> both = {none};
+  both.insert(both.end(), expected.begin(), expected.end());
+  EXPECT_EQ(identities(names), both);
+  PathTable empty;
+  empty.Append(std::move(names));
+  EXPECT_EQ(identities(empty), both);
+  EXPECT_EQ(empty.PathAt(4), T("/d/") + Text(70000, static_cast<Char>('x')));
 }
 
 TEST(PathTable, EveryPathComesBackWhateverItsLengthAndWhereverItIsCut) {

@@ -302,7 +302,7 @@ TEST(Search, FilesThatVanishOrFailToReadAreDroppedNeverGroupedByEmptyTexts) {
     std::string b = Bytes(p);
     return b.size() >= std::strlen(n) && b.compare(b.size() - std::strlen(n), std::string::npos, n) == 0;
   };
-  io.probe = [&](const Text& p) {
+  io.probe = [&](const Text& p, const FileIdentity&) {
     if (nameIs(p, "gone-before-probe")) fs::remove(testing::FsPath(p));
     return ProbeFile(p);
   };
@@ -409,7 +409,7 @@ TEST(Search, ProgressRunsInTwoHalvesRoundingHalvesToEven) {
     if (c.oneUnreadable) {
       dirs.push_back("e");
       PassIo io = PassIo::Platform();
-      io.probe = [](const Text& p) { return Bytes(p).back() == '5' ? FileProbe{} : ProbeFile(p); };
+      io.probe = [](const Text& p, const FileIdentity&) { return Bytes(p).back() == '5' ? FileProbe{} : ProbeFile(p); };
       s.control.SetPassIo(io);
     }
     s.Run(tree, dirs, {});

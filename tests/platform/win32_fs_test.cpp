@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <map>
 
 #include "engine/directory_walk.hpp"
 #include "engine/file_system.hpp"
@@ -570,6 +571,75 @@ TEST(Win32Identity, WithoutUsableIdsTheFinalPathIsTheIdentity) {
     EXPECT_EQ(reader.Identity(), file) << name;
   }
   EXPECT_FALSE(FileIdentityOf(tree.PathOf("missing.txt")).known);
+}
+
+TEST(Win32Listing, EveryEntryTellsTheIdentityThatOpeningTheFileWould) {
+  // The probe takes a file's identity, and the walk a subdirectory's, from the
+  // directory's listing instead of asking the open file; the two must be one
+  // identity, or a hard link would be shown as a copy of itself and a link to
+  // an ancestor would be walked again.
+  TempTree tree({{"dir/a.txt", "same"}, {"dir/copy.txt", "same"}, {"dir/sub/b.txt", "b"}});
+  ASSERT_TRUE(CreateHardLinkW(tree.PathOf("dir/link.txt").c_str(), tree.PathOf("dir/a.txt").c_str(), nullptr));
+  RestoreFileIdQuery restore;
+  for (bool wide : {true, false}) {
+    SCOPED_TRACE(wide ? "128-bit id" : "64-bit index");
+    SetFileIdQueryForTesting(wide ? nullptr : NoIdQuery);
+    const FileIdentity dir = FileIdentityOf(tree.PathOf("dir"));
+    ASSERT_TRUE(dir.known);
+    ListingSlots slots;
+    ASSERT_TRUE(slots.OpenListing(0, tree.PathOf("dir"), L"*.*"));
+    std::map<std::string, FileIdentity> listed;
+    while (slots.NextListingEntry(0) == 1) {
+      const ListingSlots::EntryFacts facts = slots.ListingEntryFacts(0);
+      EXPECT_TRUE(facts.known);
+      EXPECT_EQ((facts.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0, slots.ListingEntryKind(0) == 2);
+      const std::string name = Bytes(slots.ListingEntryName(0));
+      if (name != "." && name != "..") listed[name] = ListedIdentityOf(dir, facts);
+    }
+    EXPECT_FALSE(slots.ListingEntryFacts(0).known);  // past the end
+    ASSERT_EQ(listed.size(), 4u);  // a subdirectory too: the walk takes its identity from here
+    for (const auto& [name, id] : listed) {
+      EXPECT_TRUE(id.known) << name;
+      EXPECT_EQ(id, FileIdentityOf(tree.PathOf("dir/" + name))) << name;
+      if (name == "sub") continue;
+      FileProbe probe = ProbeListedFile(tree.PathOf("dir/" + name), id);
+      EXPECT_TRUE(probe.readable) << name;
+      EXPECT_EQ(probe.size, 4) << name;
+      EXPECT_EQ(probe.identity, id) << name;
+    }
+    EXPECT_EQ(listed["link.txt"], listed["a.txt"]);
+    EXPECT_NE(listed["copy.txt"], listed["a.txt"]);
+  }
+
+  // Where the listing cannot stand for the file, it tells no identity and the
+  // file is asked: a link (its own id is not its target's), an id that is no
+  // id, a directory of unknown identity, one on a volume of 128-bit ids or of
+  // path identities.
+  SetFileIdQueryForTesting(nullptr);
+  const FileIdentity dir = FileIdentityOf(tree.PathOf("dir"));
+  struct Case {
+    const char* what;
+    FileIdentity directory;
+    ListingSlots::EntryFacts facts;
+  } cases[] = {
+      {"no facts", dir, {}},
+      {"a link", dir, {true, FILE_ATTRIBUTE_REPARSE_POINT, 77}},
+      {"id zero", dir, {true, 0, 0}},
+      {"id all ones", dir, {true, 0, ~std::uint64_t{0}}},
+      {"directory unknown", {}, {true, 0, 77}},
+      {"128-bit volume", {true, dir.volume, dir.index, 5}, {true, 0, 77}},
+      {"path identities", {true, kPathIdentityVolume, 1, 0}, {true, 0, 77}},
+  };
+  for (const auto& c : cases) EXPECT_FALSE(ListedIdentityOf(c.directory, c.facts).known) << c.what;
+  EXPECT_EQ(ListedIdentityOf(dir, {true, FILE_ATTRIBUTE_ARCHIVE, 77}), (FileIdentity{true, dir.volume, 77, 0}));
+
+  // A listing by pattern tells names only; a file gone since it was listed
+  // is not readable.
+  ListingSlots slots;
+  ASSERT_TRUE(slots.OpenListing(0, tree.PathOf("dir"), L"*.txt"));
+  ASSERT_EQ(slots.NextListingEntry(0), 1);
+  EXPECT_FALSE(slots.ListingEntryFacts(0).known);
+  EXPECT_FALSE(ProbeListedFile(tree.PathOf("dir/missing.txt"), dir).readable);
 }
 
 TEST(Win32Walk, DirectoryLinksToTheDirectoryItselfOrAnAncestorDoNotLoop) {

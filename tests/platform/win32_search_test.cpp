@@ -6,9 +6,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "engine/search_control.hpp"
 #include "engine/thread_priority.hpp"
@@ -20,6 +26,7 @@
 namespace vantrel {
 namespace {
 
+using testing::Bytes;
 using testing::RecordingWindow;
 using testing::RelativeTo;
 using testing::TempTree;
@@ -139,6 +146,66 @@ TEST(Win32Search, AVolumeWhoseFileIdsAreZeroStillHasManyFiles) {
   std::set<std::string> rows = SearchRows(tree.RootText(), {tree.PathOf("d")});
   SetFileIdQueryForTesting(nullptr);
   EXPECT_EQ(rows, (std::set<std::string>{"d/one", "d/two"}));
+}
+
+// Records the final path of every open file or directory asked for its id,
+// then asks the system as the layer would.
+std::mutex askedMutex;
+std::vector<std::string> asked;
+bool RecordingIdQuery(void* handle, FileId128& out) {
+  wchar_t name[1024];
+  DWORD length = GetFinalPathNameByHandleW(static_cast<HANDLE>(handle), name, 1024, FILE_NAME_NORMALIZED);
+  {
+    std::lock_guard<std::mutex> lock(askedMutex);
+    asked.push_back(length > 0 && length < 1024 ? Bytes(Text(name, length)) : "?");
+  }
+  struct {
+    ULONGLONG volume;
+    BYTE id[16];
+  } info;
+  if (!GetFileInformationByHandleEx(static_cast<HANDLE>(handle), static_cast<FILE_INFO_BY_HANDLE_CLASS>(18), &info,
+                                    sizeof info))
+    return false;
+  out.volume = info.volume;
+  std::memcpy(out.id, info.id, sizeof out.id);
+  return true;
+}
+
+TEST(Win32Search, FilesAreAskedForTheirIdsOnlyWhenTheirBytesAreRead) {
+  // Asking an open file for its id costs more than opening it, under Wine
+  // several times more: the walk asks the folder it starts from, takes its
+  // subfolders' ids and the probe the files' ids from the listings, and only
+  // the files that are read are asked. The ids must still be the files' own: a hard link is one
+  // file with its original, never a copy of it.
+  TempTree tree({{"d/a", "1"}, {"d/b", "22"}, {"d/s/c", "333"}, {"d/s/t/e", "4444"},
+                 {"d/s/t/f", "55555"}, {"d/s/t/g", "55555"}});
+  ASSERT_TRUE(CreateHardLinkW(tree.PathOf("d/s/hard").c_str(), tree.PathOf("d/s/t/f").c_str(), nullptr));
+  asked.clear();
+  SetFileIdQueryForTesting(RecordingIdQuery);
+  std::set<std::string> rows = SearchRows(tree.RootText(), {tree.PathOf("d")}, true);
+  SetFileIdQueryForTesting(nullptr);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows.count("d/s/t/g"), 1u);
+  EXPECT_EQ(rows.count("d/s/t/f") + rows.count("d/s/hard"), 1u);
+
+  // Each name below the tree's root, as "d/s/t", whatever case or prefix the
+  // system gives the final path.
+  auto lower = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  std::string root = lower(Bytes(tree.RootText()));
+  if (root.back() != '\\') root.push_back('\\');
+  std::map<std::string, int> times;
+  for (const std::string& name : asked) {
+    const std::size_t at = lower(name).find(root);
+    std::string below = at == std::string::npos ? "(elsewhere) " + name : name.substr(at + root.size());
+    std::replace(below.begin(), below.end(), '\\', '/');
+    ++times[below];
+  }
+  for (const char* never : {"d/a", "d/b", "d/s/c", "d/s/t/e", "d/s", "d/s/t"}) EXPECT_EQ(times.count(never), 0u) << never;
+  EXPECT_EQ(times["d"], 1);
+  EXPECT_GT(times["d/s/t/g"], 0);
 }
 
 }  // namespace
