@@ -46,13 +46,7 @@ struct ListingSlots::Slot {
 
 ListingSlots::Slot* ListingSlots::NewSlot() { return new Slot(); }
 
-void ListingSlots::SlotDeleter::operator()(Slot* slot) const {
-  if (slot) {
-    if (slot->find != INVALID_HANDLE_VALUE) FindClose(slot->find);
-    if (slot->directory != INVALID_HANDLE_VALUE) CloseHandle(slot->directory);
-  }
-  delete slot;
-}
+void ListingSlots::SlotDeleter::operator()(Slot* slot) const { delete slot; }
 
 namespace {
 
@@ -73,13 +67,16 @@ bool QueryEntries(ListingSlots::Slot& s) {
 bool ListingSlots::OpenListing(int slot, const Text& directory, const Text& pattern) {
   if (slot < 0) return false;
   CloseListing(slot);
-  Text search = directory;
-  if (search.empty() || search.back() != L'\\') search.push_back(L'\\');
-  search += pattern.empty() ? Text(L"*.*") : pattern;
+  // The folder as the search text names it: "C:" stands for the root of
+  // drive C here, as it does in the search text "C:\*.*", and never for the
+  // current directory on that drive.
+  Text folder = directory;
+  if (folder.empty() || folder.back() != L'\\') folder.push_back(L'\\');
+  const Text search = folder + (pattern.empty() ? Text(L"*.*") : pattern);
   if (search.size() > kPathLimit) return false;
 
   if (IsEveryEntry(pattern)) {
-    Text target = DirectoryOpenPathOf(directory);
+    Text target = DirectoryOpenPathOf(folder);
     if (target.empty()) return false;
     // Listing access only, sharing everything: a listing never keeps anyone
     // from the directory. Backup semantics open a directory, following a

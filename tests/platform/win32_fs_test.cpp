@@ -152,6 +152,40 @@ TEST(Win32Listing, TheOpensOwnEntryComesFirstAndNothingMatchingIsAnEmptyListing)
   }
 }
 
+TEST(Win32Listing, EveryEntryListsWhatAPatternMatchingEveryNameLists) {
+  // "*.*" reads the open directory, any other pattern goes to FindFirstFileW
+  // ("?*" matches every name): both name the same folder and the same entries,
+  // a drive given without its separator being that drive's root. ("." and
+  // ".." come as each call gives them, and every caller passes over them: at
+  // a drive's root FindFirstFileW leaves them out, and under Wine the
+  // directory's own reading gives ".".)
+  TempTree tree({{"dir/a.txt", "1"}, {"dir/no dot", "2"}, {"dir/sub/c", "3"}, {"dir/empty/", ""}});
+  wchar_t previous[MAX_PATH];
+  ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+  ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\windows"));
+  auto entries = [](const Text& directory, const wchar_t* pattern) {
+    ListingSlots slots;
+    std::vector<std::string> names;
+    if (!slots.OpenListing(0, directory, pattern)) return std::vector<std::string>{"<not listed>"};
+    while (slots.NextListingEntry(0) == 1) {
+      const std::string name = Bytes(slots.ListingEntryName(0));
+      if (name != "." && name != "..") names.push_back(name + (slots.ListingEntryKind(0) == 2 ? "/" : ""));
+    }
+    return Sorted(names);
+  };
+  for (const Text& directory : {tree.PathOf("dir"), tree.PathOf("dir") + L"\\", tree.PathOf("dir/empty"),
+                                Text(L"C:"), Text(L"C:\\")}) {
+    SCOPED_TRACE(Bytes(directory));
+    const std::vector<std::string> every = entries(directory, L"*.*");
+    EXPECT_EQ(every, entries(directory, L"?*"));
+    EXPECT_EQ(every, entries(directory, L""));
+    const bool driveRoot = directory == L"C:" || directory == L"C:\\";
+    EXPECT_EQ(std::find(every.begin(), every.end(), "windows/") != every.end(), driveRoot);
+  }
+  EXPECT_EQ(entries(tree.PathOf("dir"), L"*.*"), (std::vector<std::string>{"a.txt", "empty/", "no dot", "sub/"}));
+  SetCurrentDirectoryW(previous);
+}
+
 TEST(Win32Listing, AFailedOpenLeavesTheSlotHoldingNothing) {
   TempTree tree({{"dir/a.txt", "1"}});
   ListingSlots slots;
