@@ -241,8 +241,8 @@ TEST(Win32Search, AFileReplacedAfterTheWalkIsComparedAsTheFileItIsNow) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     if (c.symbolic && !testing::UnderWine()) continue;  // made as a Linux symbolic link
-    testing::HostLinks links;
     TempTree tree({{"d/a", "same"}, {"d/b", "same"}, {"d/c", "diff"}});
+    testing::HostLinks links;  // removed before the tree
     RecordingWindow window;
     SearchControl control(window, SearchFlavour::Windows);
     PassIo io = PassIo::Platform();
