@@ -676,6 +676,106 @@ TEST(Win32Listing, EveryEntryTellsTheIdentityThatOpeningTheFileWould) {
   EXPECT_FALSE(ProbeListedFile(tree.PathOf("dir/missing.txt"), dir).readable);
 }
 
+TEST(Win32Listing, ManyEntriesOddNamesAndFilesListAsTheFilesThemselvesWould) {
+  // More entries than one query of the directory returns, names of one
+  // character, of odd lengths, outside the basic plane, and ending in a dot
+  // or a space: each is listed once, with the identity the file itself gives.
+  TempTree tree({{"dir/", ""}, {"file.txt", "x"}});
+  std::vector<Text> names;
+  for (int i = 0; i < 400; ++i) names.push_back(Text(170 + (i % 7), static_cast<wchar_t>(L'a' + i % 26)) + std::to_wstring(i));
+  names.push_back(L"z");
+  names.push_back(L"\U0001F600\u00e9");
+  names.push_back(L"dot.");
+  names.push_back(L"space ");
+  for (const Text& name : names) {
+    Text path = ExtendedPathOf(tree.PathOf("dir") + L"\\" + name);
+    ASSERT_FALSE(path.empty()) << Bytes(name);
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << Bytes(name);
+    CloseHandle(h);
+  }
+  const FileIdentity dir = FileIdentityOf(tree.PathOf("dir"));
+  ASSERT_TRUE(dir.known);
+  ListingSlots slots;
+  ASSERT_TRUE(slots.OpenListing(0, tree.PathOf("dir"), L"*.*"));
+  std::map<Text, int> seen;
+  int entries = 0;
+  while (slots.NextListingEntry(0) == 1) {
+    ASSERT_LT(++entries, 10000) << "the listing does not end";
+    const Text name = slots.ListingEntryName(0);
+    if (name == L"." || name == L"..") continue;
+    ++seen[name];
+    const FileIdentity listed = ListedIdentityOf(dir, slots.ListingEntryFacts(0));
+    const FileIdentity own = FileIdentityOf(tree.PathOf("dir") + L"\\" + name);
+    EXPECT_TRUE(listed.known) << Bytes(name);
+    EXPECT_EQ(listed, own) << Bytes(name);
+  }
+  EXPECT_EQ(seen.size(), names.size());
+  for (const Text& name : names) EXPECT_EQ(seen[name], 1) << Bytes(name);
+
+  // A file is no directory: it lists nothing, and the slot is free again.
+  EXPECT_FALSE(slots.OpenListing(0, tree.PathOf("file.txt"), L"*.*"));
+  EXPECT_FALSE(slots.IsListingOpen(0));
+  EXPECT_FALSE(slots.OpenListing(0, tree.PathOf("missing"), L"*.*"));
+  // The tree's own removal does not take names ending in a dot or a space.
+  for (const Text& name : names) DeleteFileW(ExtendedPathOf(tree.PathOf("dir") + L"\\" + name).c_str());
+}
+
+TEST(Win32Listing, ALinkListedAsAPlainFileGivesItsTargetsIdentity) {
+  if (!UnderWine()) GTEST_SKIP() << "the links are made as Linux symbolic links";
+  // Under Wine a Linux symbolic link lists as a plain file or directory with
+  // no reparse bit. Whatever its listing tells, the identity taken from it is
+  // the one the file reached through the link gives, or none: a target on
+  // the same file system and one on another (/dev/shm is tmpfs).
+  TempTree tree({{"dir/target", "same"}, {"dir/sub/x", "1"}});
+  const std::filesystem::path elsewhere =
+      std::filesystem::path("/dev/shm") / ("vantrel-listing-" + std::to_string(GetCurrentProcessId()));
+  const Text elsewhereText = L"Z:" + elsewhere.wstring();
+  Text elsewhereWin = elsewhereText;
+  std::replace(elsewhereWin.begin(), elsewhereWin.end(), L'/', L'\\');
+  ASSERT_TRUE(CreateDirectoryW(elsewhereWin.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  struct Cleanup {
+    Text dir;
+    ~Cleanup() {
+      DeleteFileW((dir + L"\\far").c_str());
+      DeleteFileW((dir + L"\\d\\y").c_str());
+      RemoveDirectoryW((dir + L"\\d").c_str());
+      RemoveDirectoryW(dir.c_str());
+    }
+  } cleanup{elsewhereWin};
+  {
+    HANDLE h = CreateFileW((elsewhereWin + L"\\far").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(h, "same", 4, &written, nullptr);
+    CloseHandle(h);
+    ASSERT_TRUE(CreateDirectoryW((elsewhereWin + L"\\d").c_str(), nullptr));
+  }
+  HostLinks links;
+  ASSERT_TRUE(links.Add(tree.PathOf("dir/target"), tree.PathOf("dir/near")));
+  ASSERT_TRUE(links.Add(elsewhereWin + L"\\far", tree.PathOf("dir/far")));
+  ASSERT_TRUE(links.Add(tree.PathOf("dir/sub"), tree.PathOf("dir/nearsub")));
+  ASSERT_TRUE(links.Add(elsewhereWin + L"\\d", tree.PathOf("dir/farsub")));
+  const FileIdentity dir = FileIdentityOf(tree.PathOf("dir"));
+  ASSERT_TRUE(dir.known);
+  ListingSlots slots;
+  ASSERT_TRUE(slots.OpenListing(0, tree.PathOf("dir"), L"*.*"));
+  int links_seen = 0;
+  while (slots.NextListingEntry(0) == 1) {
+    const Text name = slots.ListingEntryName(0);
+    if (name == L"." || name == L"..") continue;
+    const FileIdentity listed = ListedIdentityOf(dir, slots.ListingEntryFacts(0));
+    const FileIdentity own = FileIdentityOf(tree.PathOf("dir") + L"\\" + name + L"\\");
+    ASSERT_TRUE(own.known) << Bytes(name);
+    if (listed.known) {
+      EXPECT_EQ(listed, own) << Bytes(name) << " volume " << listed.volume << " / " << own.volume;
+    }
+    if (name == L"near" || name == L"far" || name == L"nearsub" || name == L"farsub") ++links_seen;
+  }
+  EXPECT_EQ(links_seen, 4);
+}
+
 TEST(Win32Walk, DirectoryLinksToTheDirectoryItselfOrAnAncestorDoNotLoop) {
   if (!UnderWine()) GTEST_SKIP() << "the links are made as Linux symbolic links";
   // Under Wine a Linux symbolic link to a directory lists as a plain directory,
