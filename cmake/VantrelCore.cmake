@@ -42,7 +42,9 @@ function(vantrel_add_core WIDTH CHAR)
       ${PROJECT_SOURCE_DIR}/platform/win32/thread_win32.cpp)
     target_compile_definitions(${platform} PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                                                   _WIN32_WINNT=0x0601)
-    target_link_libraries(${platform} PUBLIC bcrypt shlwapi user32)
+    # ntdll: the open file's own index (NtQueryInformationFile), a query Windows has no
+    # Win32 call for.
+    target_link_libraries(${platform} PUBLIC bcrypt shlwapi user32 ntdll)
   endif()
   target_include_directories(${platform} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
   target_compile_definitions(${platform} PUBLIC VANTREL_CHAR=${CHAR})

@@ -17,6 +17,7 @@
 // resolves the open file to, so that links still lead back to what they reach.
 
 #include <windows.h>
+#include <winternl.h>
 
 #include <atomic>
 #include <cstring>
@@ -280,6 +281,15 @@ FileProbe ProbeListedFile(const Text& path, const FileIdentity& identity) {
   if (h == INVALID_HANDLE_VALUE) return {};
   LARGE_INTEGER size;
   FileProbe probe{true, GetFileSizeEx(h, &size) ? size.QuadPart : -1, identity};
+  // The path may lead to another file since its folder was listed: saved
+  // anew, or made a link to another file. The open file's own 64-bit index
+  // is one cheap query (it asks nothing of the volume); where it is not the
+  // listed id, the open file is asked for its identity as ProbeFile asks it.
+  FILE_INTERNAL_INFORMATION internal;
+  IO_STATUS_BLOCK status;
+  if (NtQueryInformationFile(h, &status, &internal, sizeof internal, FileInternalInformation) != 0 ||
+      static_cast<std::uint64_t>(internal.IndexNumber.QuadPart) != identity.index)
+    probe.identity = IdentityOfHandle(h, nullptr);
   CloseHandle(h);
   return probe;
 }
