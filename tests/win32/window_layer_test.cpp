@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/win32/window_win32.hpp"
+#include "tests/support/drop_win32.hpp"
 
 namespace vantrel {
 namespace {
@@ -756,21 +757,8 @@ TEST_F(WindowLayer, FilesDroppedOnTheWindowReachTheProgramInOrder) {
   EXPECT_NE(GetWindowLongW(host.WindowHandle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
   const std::vector<Text> paths = {L"C:\\Users\\Public\\Music\\", L"D:\\Fotos\\M\u00fcnchen 2019",
                                    L"\\\\server\\share\\file.txt"};
-  // An HDROP as the shell makes it: DROPFILES, then the paths, each ended by
-  // a NUL, and one more NUL.
-  std::size_t characters = 1;
-  for (const Text& path : paths) characters += path.size() + 1;
-  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + characters * sizeof(wchar_t));
+  HGLOBAL memory = testing::MakeDrop(paths);
   ASSERT_NE(memory, nullptr);
-  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
-  header->pFiles = sizeof(DROPFILES);
-  header->fWide = TRUE;
-  auto* at = reinterpret_cast<wchar_t*>(reinterpret_cast<char*>(header) + sizeof(DROPFILES));
-  for (const Text& path : paths) {
-    std::copy(path.begin(), path.end(), at);
-    at += path.size() + 1;
-  }
-  GlobalUnlock(memory);
   SendMessageW(host.WindowHandle(), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
   EXPECT_EQ(events.drops, (std::vector<std::vector<Text>>{paths}));
 }

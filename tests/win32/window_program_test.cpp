@@ -17,6 +17,7 @@
 
 #include "platform/win32/file_id_win32.hpp"
 #include "platform/win32/window_win32.hpp"
+#include "tests/support/drop_win32.hpp"
 #include "tests/support/temp_tree.hpp"
 #include "ui/gadgets.hpp"
 #include "ui/program.hpp"
@@ -768,19 +769,8 @@ TEST_F(ProgramWindow, FoldersDroppedOnTheWindowGoOnTheSearchListAsAddPutsThem) {
   TempTree tree({{"a/x.txt", "x"}, {"b/y.txt", "y"}});
   Open();
   const std::vector<Text> paths = {tree.PathOf("a"), tree.PathOf("b/y.txt"), tree.PathOf("missing")};
-  std::size_t characters = 1;
-  for (const Text& path : paths) characters += path.size() + 1;
-  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + characters * sizeof(wchar_t));
+  HGLOBAL memory = testing::MakeDrop(paths);
   ASSERT_NE(memory, nullptr);
-  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
-  header->pFiles = sizeof(DROPFILES);
-  header->fWide = TRUE;
-  auto* at = reinterpret_cast<wchar_t*>(reinterpret_cast<char*>(header) + sizeof(DROPFILES));
-  for (const Text& path : paths) {
-    std::copy(path.begin(), path.end(), at);
-    at += path.size() + 1;
-  }
-  GlobalUnlock(memory);
   host.QueueAnswer(kAnswerOk);
   SendMessageW(host.WindowHandle(), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
   host.PumpPending();
