@@ -601,49 +601,24 @@ TEST(DeleteOnTheWorker, StartRightAfterStopAsksAndStartsANewSearch) {
 // 1) of one file until the test releases it.
 class HeldReads {
  public:
-  HeldReads(Text path, int holdAt) {
-    state_->path = std::move(path);
-    state_->holdAt = holdAt;
-  }
+  HeldReads(Text path, int holdAt) : hold_(holdAt), path_(std::make_shared<Text>(std::move(path))) {}
   std::function<std::unique_ptr<DeleteSource>()> Source() const {
-    return [s = state_] { return std::unique_ptr<DeleteSource>(new Holding(s)); };
+    return [hold = hold_, path = path_] { return std::unique_ptr<DeleteSource>(new Holding(hold, path)); };
   }
-  bool WaitReached() {
-    std::unique_lock lock(state_->mutex);
-    return state_->changed.wait_for(lock, std::chrono::seconds(60), [&] { return state_->reached; });
-  }
-  void Release() {
-    std::lock_guard lock(state_->mutex);
-    state_->released = true;
-    state_->changed.notify_all();
-  }
+  bool WaitReached() { return hold_.WaitReached(); }
+  void Release() { hold_.Release(); }
 
  private:
-  struct State {
-    std::mutex mutex;
-    std::condition_variable changed;
-    Text path;
-    int holdAt = 0;
-    int reads = 0;
-    bool reached = false;
-    bool released = false;
-  };
   class Holding final : public DeleteSource {
    public:
-    explicit Holding(std::shared_ptr<State> s) : s_(std::move(s)), inner_(DeleteIo::Platform().source()) {}
+    Holding(testing::HoldPoint hold, std::shared_ptr<const Text> path)
+        : hold_(std::move(hold)), path_(std::move(path)), inner_(DeleteIo::Platform().source()) {}
     bool Open(const Text& path) override {
-      mine_ = path == s_->path;
+      mine_ = path == *path_;
       return inner_->Open(path);
     }
     std::int64_t Read(void* buffer, std::size_t size) override {
-      if (mine_) {
-        std::unique_lock lock(s_->mutex);
-        if (++s_->reads == s_->holdAt) {
-          s_->reached = true;
-          s_->changed.notify_all();
-          s_->changed.wait(lock, [&] { return s_->released; });
-        }
-      }
+      if (mine_) hold_.Pass();
       return inner_->Read(buffer, size);
     }
     bool Seek(std::int64_t offset) override { return inner_->Seek(offset); }
@@ -652,11 +627,13 @@ class HeldReads {
     FileIdentity Identity() const override { return inner_->Identity(); }
 
    private:
-    std::shared_ptr<State> s_;
+    testing::HoldPoint hold_;
+    std::shared_ptr<const Text> path_;
     std::unique_ptr<DeleteSource> inner_;
     bool mine_ = false;
   };
-  std::shared_ptr<State> state_ = std::make_shared<State>();
+  testing::HoldPoint hold_;
+  std::shared_ptr<const Text> path_;
 };
 
 // One kept and one checked file of three chunks; the Delete is paused while it
