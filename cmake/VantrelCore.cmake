@@ -57,7 +57,6 @@ function(vantrel_add_core WIDTH CHAR)
     ${PROJECT_SOURCE_DIR}/engine/fingerprint.cpp
     ${PROJECT_SOURCE_DIR}/engine/md5_lanes.cpp
     ${PROJECT_SOURCE_DIR}/engine/confirm_copies.cpp
-    ${PROJECT_SOURCE_DIR}/engine/fingerprint_lanes.cpp
     ${PROJECT_SOURCE_DIR}/engine/size_text.cpp
     ${PROJECT_SOURCE_DIR}/engine/search_gate.cpp
     ${PROJECT_SOURCE_DIR}/engine/search_run.cpp

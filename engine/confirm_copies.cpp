@@ -1,18 +1,21 @@
 // Confirming copies: the files of a set are compared chunk by chunk at equal
-// offsets, and a class that splits goes on as its parts. Nothing is hashed
-// while comparing: once every set of a batch is sorted, one file of each class
-// is read again for the fingerprints, beside a copy that must still agree,
-// many classes at once, while their pages are still in the cache.
+// offsets, and a class that splits goes on as its parts. Each class's bytes
+// are fingerprinted as they are compared, from the chunk its files agreed on,
+// so the texts are those of the very bytes every file of the class showed.
+// MD5 runs in SIMD lanes, one class in each, so a batch's classes are read
+// side by side: each step reads one chunk of every class in reading, then
+// hashes all of those chunks at once.
 
 #include "engine/confirm_copies.hpp"
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <unordered_map>
 
 #include "engine/file_system.hpp"
-#include "engine/fingerprint_lanes.hpp"
+#include "engine/md5_lanes.hpp"
 
 namespace vantrel {
 namespace {
@@ -21,61 +24,116 @@ namespace {
 // the processor's cache while they are compared.
 constexpr std::size_t kStepBytes = 64 * 1024;
 // The first step reads one block: most files of a set that differ do so there.
+// Every step but a file's last is a multiple of it, so the classes' bytes go
+// to MD5 in whole 64-byte blocks until their last step.
 constexpr std::size_t kFirstStepBytes = 4096;
 // Bytes of chunks one set may hold at once (the chunk shrinks as sets grow).
 constexpr std::size_t kChunkBudget = 1u << 20;
 // Above this many files in a class, chunks are found by hash, not by scanning.
 constexpr std::size_t kLinearCompareUpTo = 8;
+constexpr std::size_t kMd5Block = 64;
+
+using Buffer = std::unique_ptr<std::uint8_t[]>;
 
 struct Member {
   const Text* path = nullptr;
   FileReader reader;
-  FileIdentity identity;
+  FileIdentity identity;  // learnt at the first opening when it will be opened again
+  bool open = false;
 };
 
-struct Class {
+// One set of the batch and what was found in it.
+struct SetState {
+  std::int64_t size = 0;
+  std::size_t chunk = kFirstStepBytes;  // bytes per step after the first
+  std::unique_ptr<Member[]> members;
+  std::size_t files = 0;
+  std::vector<std::vector<std::size_t>> classes;  // each ascending
+  std::vector<FileFingerprints> prints;           // per class
+};
+
+// Files of one set that agree on every byte read so far, and their
+// fingerprints up to there.
+struct Reading {
+  std::size_t set = 0;
   std::vector<std::size_t> members;  // ascending
   std::int64_t offset = 0;
+  Md5State md5{};
+  std::unique_ptr<FingerprintStream> others;  // SHA-1 and CRC-32, when asked for
+  Buffer bytes;          // the bytes of the last step, which its files agreed on
+  std::size_t held = 0;  // how many
 };
 
-using Buffer = std::unique_ptr<std::uint8_t[]>;
-
-// The classes of one set before they are fingerprinted: each a list of member
-// positions, ascending.
-struct SortedSet {
-  std::vector<std::vector<std::size_t>> classes;
-  std::vector<FileIdentity> identities;  // per member, as first opened
-  bool interrupted = false;
+// Files of a set still to be opened and read together.
+struct Waiting {
+  std::size_t set = 0;
+  std::vector<std::size_t> members;  // ascending
+  bool first = true;                 // none of them was opened before
 };
 
-// Sorts one set into classes. A set of up to kOpenFilesAtOnce files is read
-// with every file open, a chunk of each at a time. A larger one is first read
-// one file at a time, each in full, and split by a hash of its bytes; each
-// part is then compared byte by byte: with all its files open when it is small
-// enough, else against its first file, two files open at a time. So every
-// file is opened a few times at most, never once per chunk, and no more than
+// Sorts the sets of a batch into classes of identical bytes and fingerprints
+// the classes. A set of up to kOpenFilesAtOnce files is read with every file
+// open, a chunk of each at a time, beside other sets' classes: as many as
+// there are MD5 lanes, as far as kOpenFilesAtOnce open files allow. A larger
+// set is first read one file at a time, each in full, and split by a hash of
+// its bytes; each part is then read like a small set when it is small enough,
+// else against its first file, two files open at a time. So every file is
+// opened a few times at most, never once per chunk, and no more than
 // kOpenFilesAtOnce files are open at once.
-class SetReader {
+class BatchReader {
  public:
-  SetReader(const std::vector<const Text*>& paths, std::int64_t size, const ContinueCheck& keepGoing,
-            const OpenForReading& open)
-      : size_(size), keepGoing_(keepGoing), open_(open), members_(paths.size()) {
-    for (std::size_t i = 0; i < paths.size(); ++i) members_[i].path = paths[i];
-    const std::size_t atOnce = std::min(paths.size(), kOpenFilesAtOnce);
-    std::size_t chunk = std::clamp<std::size_t>(kChunkBudget / std::max<std::size_t>(atOnce, 1), kFirstStepBytes,
-                                                kStepBytes);
-    chunk_ = chunk / kFirstStepBytes * kFirstStepBytes;
+  BatchReader(const std::vector<CopySet>& sets, FingerprintKinds kinds, const ContinueCheck& keepGoing,
+              const OpenForReading& open)
+      : kinds_(kinds), keepGoing_(keepGoing), open_(open), sets_(sets.size()) {
+    for (std::size_t s = 0; s < sets.size(); ++s) {
+      SetState& set = sets_[s];
+      set.size = sets[s].size;
+      set.files = sets[s].paths.size();
+      set.members.reset(new Member[set.files]);
+      for (std::size_t i = 0; i < sets[s].paths.size(); ++i) set.members[i].path = sets[s].paths[i];
+      const std::size_t atOnce = std::min(sets[s].paths.size(), kOpenFilesAtOnce);
+      const std::size_t chunk = std::clamp<std::size_t>(kChunkBudget / std::max<std::size_t>(atOnce, 1),
+                                                        kFirstStepBytes, kStepBytes);
+      set.chunk = chunk / kFirstStepBytes * kFirstStepBytes;
+    }
+    lanes_ = std::clamp<std::size_t>(Md5LaneWidth(), 1, kMd5MaxLanes);
   }
 
-  SortedSet Run() {
-    SortedSet out;
-    std::vector<std::size_t> all;
-    for (std::size_t i = 0; i < members_.size(); ++i) all.push_back(i);
-    const bool done = members_.size() <= kOpenFilesAtOnce ? CompareOpen(all, true, out) : SplitByHash(all, out);
-    if (!done) return Interrupted();
-    for (Member& m : members_) {
-      m.reader.Close();
-      out.identities.push_back(m.identity);
+  // The classes of every set, in order; all interrupted when keepGoing said stop.
+  std::vector<CopyClasses> Run() {
+    // Longest first, so the long files do not run on alone at the end.
+    std::vector<std::size_t> order(sets_.size());
+    for (std::size_t s = 0; s < order.size(); ++s) order[s] = s;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return sets_[a].size > sets_[b].size; });
+    for (std::size_t s : order) {
+      Waiting w;
+      w.set = s;
+      for (std::size_t i = 0; i < sets_[s].files; ++i) w.members.push_back(i);
+      if (w.members.size() >= 2) waiting_.push_back(std::move(w));
+    }
+    std::vector<Reading> reading, next;
+    for (;;) {
+      if (!Admit(reading)) return Interrupted();
+      if (reading.empty()) break;
+      next.clear();
+      for (Reading& r : reading)
+        if (!Step(r, next)) return Interrupted();
+      HashSteps(next);
+      reading.clear();
+      for (Reading& r : next) {
+        if (r.offset == sets_[r.set].size) Finish(r);
+        GiveBack(r.set, std::move(r.bytes));
+        if (r.offset < sets_[r.set].size) reading.push_back(std::move(r));
+      }
+    }
+    std::vector<CopyClasses> out(sets_.size());
+    for (std::size_t s = 0; s < sets_.size(); ++s) {
+      out[s].classOf.assign(sets_[s].files, -1);
+      for (std::size_t k = 0; k < sets_[s].classes.size(); ++k) {
+        for (std::size_t m : sets_[s].classes[k]) out[s].classOf[m] = static_cast<int>(k);
+        out[s].fingerprints.push_back(std::move(sets_[s].prints[k]));
+      }
     }
     return out;
   }
@@ -85,26 +143,37 @@ class SetReader {
     if (keepGoing_ && !keepGoing_()) interrupted_ = true;
     return !interrupted_;
   }
-  SortedSet Interrupted() {
-    SortedSet out;
-    out.interrupted = true;
+  std::vector<CopyClasses> Interrupted() const {
+    std::vector<CopyClasses> out(sets_.size());
+    for (CopyClasses& c : out) c.interrupted = true;
     return out;
   }
 
-  // Opens the member; on the first opening learns its identity, later ones
-  // must find the same file still of the set's size.
-  bool OpenChecked(Member& m, bool first) {
-    if (!OpenWith(open_, m.reader, *m.path) || m.reader.Size() != size_) {
+  // Opens the member; a first opening learns its identity when asked to
+  // (the file will be opened again), a later one must find the same file.
+  // Both must find it of the set's size.
+  bool OpenChecked(SetState& set, std::size_t i, bool first, bool learn) {
+    Member& m = set.members[i];
+    if (!OpenWith(open_, m.reader, *m.path) || m.reader.Size() != set.size) {
       m.reader.Close();
       return false;
     }
     if (first) {
-      m.identity = m.reader.Identity();
+      if (learn) m.identity = m.reader.Identity();
     } else if (!(m.reader.Identity() == m.identity)) {
       m.reader.Close();
       return false;
     }
+    m.open = true;
+    ++openFiles_;
     return true;
+  }
+
+  void Drop(SetState& set, std::size_t i) {
+    Member& m = set.members[i];
+    m.reader.Close();
+    if (m.open) --openFiles_;
+    m.open = false;
   }
 
   // Reads n bytes into buffer from the open member; false when it cannot give them.
@@ -118,51 +187,211 @@ class SetReader {
     return m.reader.Read(&probe, 1) == 0;
   }
 
-  Buffer TakeBuffer() {
-    if (free_.empty()) return Buffer(new std::uint8_t[chunk_]);
-    Buffer b = std::move(free_.back());
-    free_.pop_back();
+  Buffer TakeBuffer(std::size_t set) {
+    std::vector<Buffer>& pool = free_[sets_[set].chunk];
+    if (pool.empty()) return Buffer(new std::uint8_t[sets_[set].chunk]);
+    Buffer b = std::move(pool.back());
+    pool.pop_back();
     return b;
   }
-  void GiveBack(Buffer b) { free_.push_back(std::move(b)); }
+  void GiveBack(std::size_t set, Buffer b) {
+    if (b) free_[sets_[set].chunk].push_back(std::move(b));
+  }
 
-  void Drop(std::size_t i) { members_[i].reader.Close(); }
-
-  // Compares the given members (at most kOpenFilesAtOnce) with all of them
-  // open, from their first byte; first: this is their first opening. False
-  // when interrupted.
-  bool CompareOpen(const std::vector<std::size_t>& which, bool first, SortedSet& out) {
-    Class all;
-    for (std::size_t i : which) {
-      if (!Continue()) return false;
-      if (OpenChecked(members_[i], first)) all.members.push_back(i);
+  // Opens waiting files into readings while fewer classes are in reading
+  // than there are MD5 lanes and their files fit in kOpenFilesAtOnce (one
+  // set always goes in when nothing is being read). A set too large to open
+  // at once is split first. False when interrupted.
+  bool Admit(std::vector<Reading>& reading) {
+    while (!waiting_.empty()) {
+      Waiting& front = waiting_.front();
+      if (!reading.empty() &&
+          (reading.size() >= lanes_ || openFiles_ + front.members.size() > kOpenFilesAtOnce))
+        return true;
+      Waiting w = std::move(front);
+      waiting_.pop_front();
+      SetState& set = sets_[w.set];
+      if (w.members.size() > kOpenFilesAtOnce) {
+        if (!(w.first ? SplitByHash(w) : CompareWithFirst(w))) return false;
+        continue;
+      }
+      Reading r;
+      r.set = w.set;
+      for (std::size_t i : w.members) {
+        if (!Continue()) return false;
+        if (OpenChecked(set, i, w.first, false)) r.members.push_back(i);
+      }
+      if (r.members.size() < 2) {
+        for (std::size_t i : r.members) Drop(set, i);
+        continue;
+      }
+      Md5Start(r.md5);
+      if (kinds_.sha1 || kinds_.crc32)
+        r.others = std::make_unique<FingerprintStream>(kinds_.sha1, kinds_.crc32, /*withMd5=*/false);
+      reading.push_back(std::move(r));
     }
-    if (all.members.size() >= 2) {
-      std::vector<Class> pending;
-      pending.push_back(std::move(all));
-      while (!pending.empty()) {
-        Class c = std::move(pending.back());
-        pending.pop_back();
-        if (!Advance(c, pending)) return false;
-        if (c.members.size() >= 2 && c.offset == size_) Finish(c, out);
+    return true;
+  }
+
+  // Reads the next chunk of every file of r and sorts them by their bytes:
+  // each group of two or more goes on into next (r itself when none split
+  // off), holding the chunk its files agree on; a file alone, unreadable or
+  // short is dropped. False when interrupted.
+  bool Step(Reading& r, std::vector<Reading>& next) {
+    SetState& set = sets_[r.set];
+    if (r.offset == set.size) {  // nothing to read (files of no bytes)
+      next.push_back(std::move(r));
+      return true;
+    }
+    const std::int64_t left = set.size - r.offset;
+    const std::size_t want = r.offset == 0 ? std::min(set.chunk, kFirstStepBytes) : set.chunk;
+    const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(want)));
+    const bool hashed = r.members.size() > kLinearCompareUpTo;
+    std::vector<Buffer> reps;
+    std::vector<std::vector<std::size_t>> parts;
+    std::unordered_multimap<std::uint64_t, std::size_t> byHash;
+    Buffer scratch = TakeBuffer(r.set);
+    for (std::size_t i : r.members) {
+      if (!Continue()) return false;
+      if (!ReadFull(set.members[i], scratch.get(), n)) {
+        Drop(set, i);
+        continue;
+      }
+      std::size_t found = parts.size();
+      if (hashed) {
+        const std::uint64_t h = ChunkHash(scratch.get(), n);
+        auto range = byHash.equal_range(h);
+        for (auto it = range.first; it != range.second && found == parts.size(); ++it)
+          if (std::memcmp(reps[it->second].get(), scratch.get(), n) == 0) found = it->second;
+        if (found == parts.size()) byHash.emplace(h, parts.size());
+      } else {
+        for (std::size_t j = 0; j < parts.size(); ++j)
+          if (std::memcmp(reps[j].get(), scratch.get(), n) == 0) {
+            found = j;
+            break;
+          }
+      }
+      if (found == parts.size()) {
+        reps.push_back(std::move(scratch));
+        scratch = TakeBuffer(r.set);
+        parts.push_back({i});
+      } else {
+        parts[found].push_back(i);
       }
     }
-    for (std::size_t i : which) Drop(i);
+    GiveBack(r.set, std::move(scratch));
+    r.offset += static_cast<std::int64_t>(n);
+    // The parts take the class's fingerprints so far, as their bytes up to
+    // here are the class's: the last of them takes r's own, the others copies.
+    std::size_t goingOn = 0;
+    for (auto& part : parts) goingOn += part.size() >= 2 ? 1 : 0;
+    for (std::size_t j = 0; j < parts.size(); ++j) {
+      if (parts[j].size() < 2) {
+        for (std::size_t i : parts[j]) Drop(set, i);
+        GiveBack(r.set, std::move(reps[j]));
+        continue;
+      }
+      Reading part;
+      part.set = r.set;
+      part.members = std::move(parts[j]);
+      part.offset = r.offset;
+      part.md5 = r.md5;
+      if (--goingOn > 0) {
+        if (r.others) part.others = r.others->Copy();
+      } else {
+        part.others = std::move(r.others);
+      }
+      part.bytes = std::move(reps[j]);
+      part.held = n;
+      next.push_back(std::move(part));
+    }
+    return true;
+  }
+
+  // Advances the fingerprints of every reading over the bytes it holds: MD5
+  // in lanes over the whole blocks, the last partial block left for Finish.
+  void HashSteps(std::vector<Reading>& readings) {
+    std::vector<Reading*> todo;
+    std::vector<const std::uint8_t*> at;
+    std::vector<std::size_t> blocks;
+    for (Reading& r : readings) {
+      if (r.others && r.held > 0) r.others->Update(r.bytes.get(), r.held);
+      const std::size_t whole = r.held / kMd5Block;
+      if (whole == 0) continue;
+      todo.push_back(&r);
+      at.push_back(r.bytes.get());
+      blocks.push_back(whole);
+    }
+    Md5State states[kMd5MaxLanes];
+    const std::uint8_t* data[kMd5MaxLanes];
+    std::size_t lanes[kMd5MaxLanes];
+    for (;;) {
+      // Up to a call's worth of readings with blocks left, advanced by the
+      // fewest any of them has.
+      std::size_t count = 0, fewest = static_cast<std::size_t>(-1);
+      for (std::size_t k = 0; k < todo.size() && count < kMd5MaxLanes; ++k) {
+        if (blocks[k] == 0) continue;
+        lanes[count] = k;
+        states[count] = todo[k]->md5;
+        data[count] = at[k];
+        fewest = std::min(fewest, blocks[k]);
+        ++count;
+      }
+      if (count == 0) break;
+      Md5Blocks(states, data, count, fewest);
+      for (std::size_t j = 0; j < count; ++j) {
+        const std::size_t k = lanes[j];
+        todo[k]->md5 = states[j];
+        at[k] += fewest * kMd5Block;
+        blocks[k] -= fewest;
+      }
+    }
+  }
+
+  // A reading that reached the set's size: its files that end there are a
+  // class when two or more do, with the texts of the bytes they agreed on.
+  void Finish(Reading& r) {
+    SetState& set = sets_[r.set];
+    std::vector<std::size_t> kept;
+    for (std::size_t i : r.members) {
+      if (EndsHere(set.members[i])) kept.push_back(i);
+      Drop(set, i);
+    }
+    if (kept.size() < 2) return;
+    const std::size_t tail = r.held % kMd5Block;
+    const std::uint8_t none = 0;
+    const std::uint8_t* last = r.bytes ? r.bytes.get() + (r.held - tail) : &none;
+    FileFingerprints f;
+    if (!Fingerprints(r.md5, last, tail, set.size, r.others.get(), f)) return;
+    set.classes.push_back(std::move(kept));
+    set.prints.push_back(std::move(f));
+  }
+
+  // Finishes MD5 over the tail and the other texts into f; false when a digest failed.
+  static bool Fingerprints(Md5State md5, const std::uint8_t* tail, std::size_t tailBytes, std::int64_t size,
+                           FingerprintStream* others, FileFingerprints& f) {
+    std::uint8_t digest[16];
+    Md5End(md5, tail, tailBytes, static_cast<std::uint64_t>(size), digest);
+    if (others && !others->Finish(f)) return false;
+    f.md5 = HexDigestText(digest, sizeof digest);
+    f.size = size;
+    f.outcome = FileFingerprints::Outcome::Done;
     return true;
   }
 
   // A set too large to keep open: each file is opened once and hashed in full,
-  // and the files that share a hash are compared. False when interrupted.
-  bool SplitByHash(const std::vector<std::size_t>& which, SortedSet& out) {
+  // and the files that share a hash wait to be compared. False when interrupted.
+  bool SplitByHash(const Waiting& w) {
+    SetState& set = sets_[w.set];
     std::vector<std::pair<std::uint64_t, std::size_t>> hashes;
-    hashes.reserve(which.size());
+    hashes.reserve(w.members.size());
     Buffer buffer(new std::uint8_t[kStepBytes]);
-    for (std::size_t i : which) {
+    for (std::size_t i : w.members) {
       if (!Continue()) return false;
-      Member& m = members_[i];
-      if (!OpenChecked(m, true)) continue;
+      Member& m = set.members[i];
+      if (!OpenChecked(set, i, true, true)) continue;
       std::uint64_t h = 0;
-      std::int64_t left = size_;
+      std::int64_t left = set.size;
       bool ok = true;
       while (ok && left > 0) {
         if (!Continue()) return false;
@@ -172,7 +401,7 @@ class SetReader {
         left -= static_cast<std::int64_t>(n);
       }
       ok = ok && EndsHere(m);
-      m.reader.Close();
+      Drop(set, i);
       if (ok) hashes.push_back({h, i});
     }
     std::sort(hashes.begin(), hashes.end());
@@ -180,10 +409,12 @@ class SetReader {
       std::size_t b = a + 1;
       while (b < hashes.size() && hashes[b].first == hashes[a].first) ++b;
       if (b - a >= 2) {
-        std::vector<std::size_t> part;
-        for (std::size_t k = a; k < b; ++k) part.push_back(hashes[k].second);
-        if (!(part.size() <= kOpenFilesAtOnce ? CompareOpen(part, false, out) : CompareWithFirst(part, out)))
-          return false;
+        Waiting part;
+        part.set = w.set;
+        part.first = false;
+        for (std::size_t k = a; k < b; ++k) part.members.push_back(hashes[k].second);
+        std::sort(part.members.begin(), part.members.end());
+        waiting_.push_front(std::move(part));
       }
       a = b;
     }
@@ -192,126 +423,87 @@ class SetReader {
 
   // Compares every file of a part against its first file, two files open at a
   // time; the files that differ from it (a hash that met other bytes, or a file
-  // that changed) go on as a part of their own. False when interrupted.
-  bool CompareWithFirst(std::vector<std::size_t> part, SortedSet& out) {
+  // that changed) go on as a part of their own. The first file's texts come
+  // from its first pass; each later pass must find it with the same bytes
+  // (by a hash of its chunks), or it leaves the class. False when interrupted.
+  bool CompareWithFirst(const Waiting& w) {
+    SetState& set = sets_[w.set];
+    std::vector<std::size_t> part = w.members;
     Buffer mine(new std::uint8_t[kStepBytes]), theirs(new std::uint8_t[kStepBytes]);
     while (part.size() >= 2) {
       if (!Continue()) return false;
-      Member& head = members_[part[0]];
+      const std::size_t headAt = part[0];
+      Member& head = set.members[headAt];
       std::vector<std::size_t> same, rest;
-      if (OpenChecked(head, false)) {
-        same.push_back(part[0]);
-        for (std::size_t k = 1; k < part.size(); ++k) {
-          Member& m = members_[part[k]];
+      std::vector<std::uint64_t> headChunks;  // the hash of each chunk of its first pass
+      Md5State md5;
+      Md5Start(md5);
+      std::unique_ptr<FingerprintStream> others;
+      if (kinds_.sha1 || kinds_.crc32)
+        others = std::make_unique<FingerprintStream>(kinds_.sha1, kinds_.crc32, /*withMd5=*/false);
+      std::uint8_t tail[kMd5Block];  // its last bytes short of a whole block
+      std::size_t tailBytes = 0;
+      bool headSound = OpenChecked(set, headAt, false, false);
+      if (headSound) {
+        same.push_back(headAt);
+        for (std::size_t k = 1; headSound && k < part.size(); ++k) {
           if (!Continue()) return false;
-          if (!OpenChecked(m, false)) continue;
-          bool equal = head.reader.Seek(0);
-          for (std::int64_t at = 0; equal && at < size_;) {
+          const bool firstPass = k == 1;
+          const bool theirsOpen = OpenChecked(set, part[k], false, false);
+          Member& m = set.members[part[k]];
+          bool equal = theirsOpen;
+          headSound = head.reader.Seek(0);
+          std::size_t chunk = 0;
+          for (std::int64_t at = 0; headSound && at < set.size; ++chunk) {
             if (!Continue()) return false;
-            const auto n =
-                static_cast<std::size_t>(std::min<std::int64_t>(size_ - at, static_cast<std::int64_t>(kStepBytes)));
-            equal = ReadFull(head, mine.get(), n) && ReadFull(m, theirs.get(), n) &&
-                    std::memcmp(mine.get(), theirs.get(), n) == 0;
+            const auto n = static_cast<std::size_t>(
+                std::min<std::int64_t>(set.size - at, static_cast<std::int64_t>(kStepBytes)));
+            headSound = ReadFull(head, mine.get(), n);
+            if (!headSound) break;
+            const std::uint64_t h = ChunkHash(mine.get(), n);
+            if (firstPass) {
+              headChunks.push_back(h);
+              const std::uint8_t* bytes = mine.get();
+              Md5Blocks(&md5, &bytes, 1, n / kMd5Block);
+              if (others) others->Update(bytes, n);
+              tailBytes = n % kMd5Block;
+              std::memcpy(tail, bytes + (n - tailBytes), tailBytes);
+            } else {
+              headSound = headChunks[chunk] == h;
+            }
+            equal = equal && ReadFull(m, theirs.get(), n) && std::memcmp(mine.get(), theirs.get(), n) == 0;
             at += static_cast<std::int64_t>(n);
           }
+          headSound = headSound && EndsHere(head);
           if (equal && EndsHere(m)) same.push_back(part[k]);
           else rest.push_back(part[k]);
-          m.reader.Close();
+          if (theirsOpen) Drop(set, part[k]);
         }
-        const bool headEnds = head.reader.Seek(size_) && EndsHere(head);
-        head.reader.Close();
-        if (!headEnds) {
-          // The first file grew: the others may still agree among themselves.
-          same.erase(same.begin());
-          rest.insert(rest.end(), same.begin(), same.end());
-          std::sort(rest.begin(), rest.end());
-          same.clear();
-        }
-      } else {
-        rest.assign(part.begin() + 1, part.end());
+        Drop(set, headAt);
       }
-      if (same.size() >= 2) out.classes.push_back(std::move(same));
-      part = std::move(rest);
+      if (headSound && same.size() >= 2) {
+        FileFingerprints f;
+        if (Fingerprints(md5, tail, tailBytes, set.size, others.get(), f)) {
+          set.classes.push_back(std::move(same));
+          set.prints.push_back(std::move(f));
+        }
+        part = std::move(rest);
+      } else {
+        // The first file is unreadable or changed: the others may still agree among themselves.
+        part.erase(part.begin());
+      }
     }
     return true;
   }
 
-  // Reads c until it ends or splits; a split leaves c empty and pushes the
-  // parts of two or more files onto pending. False when interrupted.
-  bool Advance(Class& c, std::vector<Class>& pending) {
-    std::vector<Buffer> reps;
-    std::vector<std::vector<std::size_t>> parts;
-    std::unordered_multimap<std::uint64_t, std::size_t> byHash;
-    while (c.offset < size_) {
-      const std::int64_t left = size_ - c.offset;
-      const std::size_t want = c.offset == 0 ? std::min(chunk_, kFirstStepBytes) : chunk_;
-      const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(want)));
-      const bool hashed = c.members.size() > kLinearCompareUpTo;
-      Buffer scratch = TakeBuffer();
-      for (std::size_t i : c.members) {
-        if (!Continue()) return false;
-        if (!ReadFull(members_[i], scratch.get(), n)) {
-          Drop(i);
-          continue;
-        }
-        std::size_t found = parts.size();
-        if (hashed) {
-          const std::uint64_t h = ChunkHash(scratch.get(), n);
-          auto range = byHash.equal_range(h);
-          for (auto it = range.first; it != range.second && found == parts.size(); ++it)
-            if (std::memcmp(reps[it->second].get(), scratch.get(), n) == 0) found = it->second;
-          if (found == parts.size()) byHash.emplace(h, parts.size());
-        } else {
-          for (std::size_t j = 0; j < parts.size(); ++j)
-            if (std::memcmp(reps[j].get(), scratch.get(), n) == 0) {
-              found = j;
-              break;
-            }
-        }
-        if (found == parts.size()) {
-          reps.push_back(std::move(scratch));
-          scratch = TakeBuffer();
-          parts.push_back({i});
-        } else {
-          parts[found].push_back(i);
-        }
-      }
-      GiveBack(std::move(scratch));
-      for (auto& b : reps) GiveBack(std::move(b));
-      reps.clear();
-      byHash.clear();
-      c.offset += static_cast<std::int64_t>(n);
-
-      for (auto& part : parts)
-        if (part.size() == 1) Drop(part.front());
-      if (parts.size() == 1 && parts[0].size() >= 2) {
-        c.members = std::move(parts[0]);  // no split: the usual step
-      } else {
-        for (auto& part : parts)
-          if (part.size() >= 2) pending.push_back({std::move(part), c.offset});
-        c.members.clear();
-      }
-      parts.clear();
-      if (c.members.empty()) return true;
-    }
-    return true;
-  }
-
-  void Finish(Class& c, SortedSet& out) {
-    std::vector<std::size_t> kept;
-    for (std::size_t i : c.members) {
-      if (EndsHere(members_[i])) kept.push_back(i);
-      Drop(i);
-    }
-    if (kept.size() >= 2) out.classes.push_back(std::move(kept));
-  }
-
-  const std::int64_t size_;
+  const FingerprintKinds kinds_;
   const ContinueCheck& keepGoing_;
   const OpenForReading& open_;
-  std::vector<Member> members_;
-  std::vector<Buffer> free_;
-  std::size_t chunk_ = kFirstStepBytes;
+  std::vector<SetState> sets_;
+  std::deque<Waiting> waiting_;
+  std::unordered_map<std::size_t, std::vector<Buffer>> free_;  // by chunk size
+  std::size_t lanes_ = 1;
+  std::size_t openFiles_ = 0;
   bool interrupted_ = false;
 };
 
@@ -319,80 +511,7 @@ class SetReader {
 
 std::vector<CopyClasses> ConfirmCopySets(const std::vector<CopySet>& sets, FingerprintKinds kinds,
                                          const ContinueCheck& keepGoing, const OpenForReading& open) {
-  auto interrupted = [&] {
-    std::vector<CopyClasses> out(sets.size());
-    for (CopyClasses& c : out) c.interrupted = true;
-    return out;
-  };
-  std::vector<SortedSet> sorted;
-  sorted.reserve(sets.size());
-  for (const CopySet& set : sets) {
-    sorted.push_back(SetReader(set.paths, set.size, keepGoing, open).Run());
-    if (sorted.back().interrupted) return interrupted();
-  }
-
-  // One file of each class (its head) is fingerprinted, read beside another
-  // (its witness), which must still hold the same bytes: a file rewritten in
-  // place since the comparison keeps its size and identity, and its new bytes'
-  // texts must not be shown for its copies. When the two no longer agree, the
-  // pair alone cannot tell which one changed: the head tries the class's next
-  // file as its witness, and the witnesses it disagreed with leave the class
-  // once it agrees with one; a head that agrees with none leaves the class
-  // itself, and the rest try again. A class left with one file is no class.
-  struct Pending {
-    std::size_t set, cls;
-    std::size_t witness = 1;  // position of the witness in the class's members
-  };
-  std::vector<std::vector<FileFingerprints>> prints(sets.size());
-  for (std::size_t s = 0; s < sets.size(); ++s) prints[s].resize(sorted[s].classes.size());
-  std::vector<Pending> round;
-  for (std::size_t s = 0; s < sets.size(); ++s)
-    for (std::size_t k = 0; k < sorted[s].classes.size(); ++k) round.push_back({s, k});
-  while (!round.empty()) {
-    std::vector<LaneFile> files;
-    files.reserve(round.size());
-    for (const Pending& p : round) {
-      const std::vector<std::size_t>& members = sorted[p.set].classes[p.cls];
-      const std::size_t head = members[0], witness = members[p.witness];
-      files.push_back({sets[p.set].paths[head], sets[p.set].size, sorted[p.set].identities[head],
-                       sets[p.set].paths[witness], sorted[p.set].identities[witness]});
-    }
-    std::vector<FileFingerprints> got = FingerprintFilesTogether(files, kinds, keepGoing, open);
-    std::vector<Pending> again;
-    for (std::size_t j = 0; j < round.size(); ++j) {
-      Pending p = round[j];
-      std::vector<std::size_t>& members = sorted[p.set].classes[p.cls];
-      if (got[j].outcome == FileFingerprints::Outcome::Interrupted) return interrupted();
-      if (got[j].outcome == FileFingerprints::Outcome::Done) {
-        // The witnesses before this one disagreed with a head that still
-        // agrees with a copy: they are the files that changed.
-        members.erase(members.begin() + 1, members.begin() + static_cast<std::ptrdiff_t>(p.witness));
-        prints[p.set][p.cls] = std::move(got[j]);
-        continue;
-      }
-      if (p.witness + 1 < members.size()) {
-        ++p.witness;
-        again.push_back(p);
-        continue;
-      }
-      members.erase(members.begin());
-      if (members.size() >= 2) again.push_back({p.set, p.cls, 1});
-      else members.clear();
-    }
-    round = std::move(again);
-  }
-
-  std::vector<CopyClasses> out(sets.size());
-  for (std::size_t s = 0; s < sets.size(); ++s) {
-    out[s].classOf.assign(sets[s].paths.size(), -1);
-    for (std::size_t k = 0; k < sorted[s].classes.size(); ++k) {
-      if (sorted[s].classes[k].empty()) continue;
-      const int index = static_cast<int>(out[s].fingerprints.size());
-      out[s].fingerprints.push_back(std::move(prints[s][k]));
-      for (std::size_t m : sorted[s].classes[k]) out[s].classOf[m] = index;
-    }
-  }
-  return out;
+  return BatchReader(sets, kinds, keepGoing, open).Run();
 }
 
 CopyClasses ConfirmCopies(const std::vector<const Text*>& paths, std::int64_t size, FingerprintKinds kinds,

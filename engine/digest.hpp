@@ -26,6 +26,10 @@ class Digest {
   void Update(const void* data, std::size_t size);
   // Finishes the digest and returns its length in bytes (16 or 20), 0 on failure.
   std::size_t Finish(std::array<std::uint8_t, 20>& out);
+  // A digest of the same kind that has taken the same bytes so far (so the
+  // two can go on with different bytes); !Ok() when this one is not, or the
+  // host could not copy it.
+  std::unique_ptr<Digest> Copy() const;
 
   struct State;  // host-specific
 

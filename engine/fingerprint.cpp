@@ -146,6 +146,14 @@ bool FingerprintStream::Finish(FileFingerprints& result) {
   return (!md5_ || !result.md5.empty()) && (!sha1_ || !result.sha1.empty());
 }
 
+std::unique_ptr<FingerprintStream> FingerprintStream::Copy() const {
+  auto copy = std::make_unique<FingerprintStream>(false, withCrc32_, false);
+  if (md5_) copy->md5_ = md5_->Copy();
+  if (sha1_) copy->sha1_ = sha1_->Copy();
+  copy->crc_ = crc_;
+  return copy;
+}
+
 FileFingerprints FingerprintFile(const Text& path, bool withSha1, bool withCrc32,
                                  const ContinueCheck& keepGoing) {
   FileFingerprints result;

@@ -75,6 +75,9 @@ class FingerprintStream {
   void Update(const std::uint8_t* data, std::size_t size);
   // Writes the texts into result's md5, sha1 and crc32; false when a digest failed.
   bool Finish(FileFingerprints& result);
+  // A stream that has taken the same bytes so far (a digest that could not be
+  // copied makes it !Ok()).
+  std::unique_ptr<FingerprintStream> Copy() const;
 
  private:
   std::unique_ptr<Digest> md5_;

@@ -37,4 +37,11 @@ std::size_t Digest::Finish(std::array<std::uint8_t, 20>& out) {
   return length;
 }
 
+std::unique_ptr<Digest> Digest::Copy() const {
+  auto copy = std::make_unique<Digest>(kind_);
+  if (!state_->ok || !copy->state_->ok || EVP_MD_CTX_copy_ex(copy->state_->ctx, state_->ctx) != 1)
+    copy->state_->ok = false;
+  return copy;
+}
+
 }  // namespace vantrel

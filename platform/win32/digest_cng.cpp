@@ -114,4 +114,21 @@ std::size_t Digest::Finish(std::array<std::uint8_t, 20>& out) {
   return state_->length;
 }
 
+std::unique_ptr<Digest> Digest::Copy() const {
+  auto copy = std::make_unique<Digest>(kind_);
+  if (!copy->state_->ok) return copy;
+  // The copy's own hash object is replaced by a duplicate of this one's, in
+  // a buffer of the same size.
+  BCryptDestroyHash(copy->state_->hash);
+  copy->state_->hash = nullptr;
+  copy->state_->ok = false;
+  copy->state_->object.resize(state_->object.size());
+  if (state_->ok && Succeeded(BCryptDuplicateHash(state_->hash, &copy->state_->hash, copy->state_->object.data(),
+                                                  static_cast<ULONG>(copy->state_->object.size()), 0)))
+    copy->state_->ok = true;
+  else
+    copy->state_->hash = nullptr;
+  return copy;
+}
+
 }  // namespace vantrel
