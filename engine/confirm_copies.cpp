@@ -23,10 +23,10 @@ namespace {
 // Chunk bytes per step: small enough that the chunks of a set's files stay in
 // the processor's cache while they are compared.
 constexpr std::size_t kStepBytes = 64 * 1024;
-// The first step reads one block: most files of a set that differ do so there.
-// Every step but a file's last is a multiple of it, so the classes' bytes go
-// to MD5 in whole 64-byte blocks until their last step.
-constexpr std::size_t kFirstStepBytes = 4096;
+// Steps are multiples of this (the sets' files already agree on their first
+// block), so the classes' bytes go to MD5 in whole 64-byte blocks until their
+// last step.
+constexpr std::size_t kStepGranule = 4096;
 // Bytes of chunks one set may hold at once (the chunk shrinks as sets grow).
 constexpr std::size_t kChunkBudget = 1u << 20;
 // Above this many files in a class, chunks are found by hash, not by scanning.
@@ -45,7 +45,7 @@ struct Member {
 // One set of the batch and what was found in it.
 struct SetState {
   std::int64_t size = 0;
-  std::size_t chunk = kFirstStepBytes;  // bytes per step after the first
+  std::size_t chunk = kStepGranule;  // bytes per step
   std::unique_ptr<Member[]> members;
   std::size_t files = 0;
   std::vector<std::vector<std::size_t>> classes;  // each ascending
@@ -93,8 +93,8 @@ class BatchReader {
       for (std::size_t i = 0; i < sets[s].paths.size(); ++i) set.members[i].path = sets[s].paths[i];
       const std::size_t atOnce = std::min(sets[s].paths.size(), kOpenFilesAtOnce);
       const std::size_t chunk = std::clamp<std::size_t>(kChunkBudget / std::max<std::size_t>(atOnce, 1),
-                                                        kFirstStepBytes, kStepBytes);
-      set.chunk = chunk / kFirstStepBytes * kFirstStepBytes;
+                                                        kStepGranule, kStepBytes);
+      set.chunk = chunk / kStepGranule * kStepGranule;
     }
     lanes_ = std::clamp<std::size_t>(Md5LaneWidth(), 1, kMd5MaxLanes);
   }
@@ -244,8 +244,7 @@ class BatchReader {
       return true;
     }
     const std::int64_t left = set.size - r.offset;
-    const std::size_t want = r.offset == 0 ? std::min(set.chunk, kFirstStepBytes) : set.chunk;
-    const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(want)));
+    const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(set.chunk)));
     const bool hashed = r.members.size() > kLinearCompareUpTo;
     std::vector<Buffer> reps;
     std::vector<std::vector<std::size_t>> parts;
@@ -311,42 +310,42 @@ class BatchReader {
   // Advances the fingerprints of every reading over the bytes it holds: MD5
   // in lanes over the whole blocks, the last partial block left for Finish.
   void HashSteps(std::vector<Reading>& readings) {
-    std::vector<Reading*> todo;
-    std::vector<const std::uint8_t*> at;
-    std::vector<std::size_t> blocks;
+    struct Lane {
+      Reading* reading;
+      const std::uint8_t* at;
+      std::size_t blocks;
+    };
+    std::vector<Lane> todo;
     for (Reading& r : readings) {
       if (r.others && r.held > 0) r.others->Update(r.bytes.get(), r.held);
-      const std::size_t whole = r.held / kMd5Block;
-      if (whole == 0) continue;
-      todo.push_back(&r);
-      at.push_back(r.bytes.get());
-      blocks.push_back(whole);
+      if (r.held >= kMd5Block) todo.push_back({&r, r.bytes.get(), r.held / kMd5Block});
     }
+    // The readings with the most blocks go together, a call's worth at a
+    // time, each call as far as the fewest of its readings hold; so the
+    // lanes of a call stay busy for as long as the blocks allow.
     Md5State states[kMd5MaxLanes];
     const std::uint8_t* data[kMd5MaxLanes];
-    std::size_t lanes[kMd5MaxLanes];
-    for (;;) {
-      // Up to a call's worth of readings with blocks left, advanced by the
-      // fewest any of them has.
-      std::size_t count = 0, fewest = static_cast<std::size_t>(-1);
-      for (std::size_t k = 0; k < todo.size() && count < kMd5MaxLanes; ++k) {
-        if (blocks[k] == 0) continue;
-        lanes[count] = k;
-        states[count] = todo[k]->md5;
-        data[count] = at[k];
-        fewest = std::min(fewest, blocks[k]);
-        ++count;
+    while (!todo.empty()) {
+      std::stable_sort(todo.begin(), todo.end(), [](const Lane& a, const Lane& b) { return a.blocks > b.blocks; });
+      for (std::size_t first = 0; first < todo.size(); first += kMd5MaxLanes) {
+        const std::size_t count = std::min(kMd5MaxLanes, todo.size() - first);
+        const std::size_t fewest = todo[first + count - 1].blocks;
+        for (std::size_t j = 0; j < count; ++j) {
+          states[j] = todo[first + j].reading->md5;
+          data[j] = todo[first + j].at;
+        }
+        Md5Blocks(states, data, count, fewest);
+        for (std::size_t j = 0; j < count; ++j) {
+          Lane& lane = todo[first + j];
+          lane.reading->md5 = states[j];
+          lane.at += fewest * kMd5Block;
+          lane.blocks -= fewest;
+        }
       }
-      if (count == 0) break;
-      Md5Blocks(states, data, count, fewest);
-      for (std::size_t j = 0; j < count; ++j) {
-        const std::size_t k = lanes[j];
-        todo[k]->md5 = states[j];
-        at[k] += fewest * kMd5Block;
-        blocks[k] -= fewest;
-      }
+      todo.erase(std::remove_if(todo.begin(), todo.end(), [](const Lane& l) { return l.blocks == 0; }), todo.end());
     }
   }
+
 
   // A reading that reached the set's size: its files that end there are a
   // class when two or more do, with the texts of the bytes they agreed on.
