@@ -2,11 +2,11 @@
 // Confirming copies among files of one size. The files are read together, a
 // chunk of each at the same offset, and split into classes of identical bytes
 // as soon as two of them differ; a file left alone in its class is not read
-// any further. The fingerprints are computed once per class, from the bytes of
-// one member, afterwards and for many classes at once (MD5 in SIMD lanes):
-// identical bytes have identical texts. Equal digests are never taken for
-// equal contents: two files share a class only when every one of their bytes
-// was compared and agreed.
+// any further. The fingerprints of a class are computed from the chunks its
+// files agreed on, as they are compared, for many classes at once (MD5 in
+// SIMD lanes): they are the texts of the very bytes every file of the class
+// showed. Equal digests are never taken for equal contents: two files share a
+// class only when every one of their bytes was compared and agreed.
 
 #include <cstdint>
 #include <vector>
@@ -33,14 +33,17 @@ struct CopySet {
 };
 
 // Reads each set's files (all of the set's size when they were probed)
-// together and sorts them into classes of identical contents, then
-// fingerprints every class from one of its files, the classes of all sets
-// together; keepGoing is asked between chunks and between files. Results are
-// per set, in order; when interrupted, every result says so. Memory: per set
-// being compared, one chunk per class plus one (chunks of at most 64 KiB,
-// shrinking as the set grows); then one chunk per MD5 lane. Files are opened
-// through open (FileReader::Open when empty), each a few times at most, and
-// at most kOpenFilesAtOnce of them at once.
+// together and sorts them into classes of identical contents, fingerprinting
+// every class from the bytes its files agreed on as they are read; the
+// classes of several sets are read side by side (as many as there are MD5
+// lanes). keepGoing is asked between chunks and between files. Results are
+// per set, in order; when interrupted, every result says so. A file that
+// cannot be read in full, or changes size or bytes while it is read, leaves
+// its class. Memory: per class being read, one chunk per part it splits into
+// plus one (chunks of at most 64 KiB, shrinking as the set grows). Files are
+// opened through open (FileReader::Open when empty), each a few times at
+// most, and at most kOpenFilesAtOnce of them at once (one set too large for
+// that is read alone).
 std::vector<CopyClasses> ConfirmCopySets(const std::vector<CopySet>& sets, FingerprintKinds kinds,
                                          const ContinueCheck& keepGoing = {}, const OpenForReading& open = {});
 
@@ -48,7 +51,7 @@ std::vector<CopyClasses> ConfirmCopySets(const std::vector<CopySet>& sets, Finge
 CopyClasses ConfirmCopies(const std::vector<const Text*>& paths, std::int64_t size, FingerprintKinds kinds,
                           const ContinueCheck& keepGoing = {}, const OpenForReading& open = {});
 
-// Files one ConfirmCopies call keeps open at once. A larger set is read one
+// Files one ConfirmCopySets call keeps open at once. A larger set is read one
 // file at a time and split by a hash of each file's bytes before its parts are
 // compared byte by byte.
 inline constexpr std::size_t kOpenFilesAtOnce = 64;
