@@ -38,8 +38,8 @@ struct CopySet {
 // classes of several sets are read side by side (as many as there are MD5
 // lanes). keepGoing is asked between chunks and between files. Results are
 // per set, in order; when interrupted, every result says so. A file that
-// cannot be read in full, or changes size or bytes while it is read, leaves
-// its class. Memory: per class being read, one chunk per part it splits into
+// cannot be read in full, grows or shrinks, or whose bytes stop agreeing with
+// its class's while it is read, leaves its class. Memory: per class being read, one chunk per part it splits into
 // plus one (chunks of at most 64 KiB, shrinking as the set grows). Files are
 // opened through open (FileReader::Open when empty), each a few times at
 // most, and at most kOpenFilesAtOnce of them at once (one set too large for
