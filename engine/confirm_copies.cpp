@@ -347,13 +347,19 @@ class BatchReader {
   }
 
 
-  // A reading that reached the set's size: its files that end there are a
-  // class when two or more do, with the texts of the bytes they agreed on.
+  // True when the open member ends where it is read to (it did not grow
+  // meanwhile) and its path still leads to it (it was not deleted or
+  // replaced at its name while it was read): the path holds the bytes read.
+  static bool EndsHereAsNamed(Member& m) { return EndsHere(m) && m.reader.StillAt(*m.path); }
+
+  // A reading that reached the set's size: its files that end there, still
+  // at their paths, are a class when two or more are, with the texts of the
+  // bytes they agreed on.
   void Finish(Reading& r) {
     SetState& set = sets_[r.set];
     std::vector<std::size_t> kept;
     for (std::size_t i : r.members) {
-      if (EndsHere(set.members[i])) kept.push_back(i);
+      if (EndsHereAsNamed(set.members[i])) kept.push_back(i);
       Drop(set, i);
     }
     if (kept.size() < 2) return;
@@ -473,8 +479,8 @@ class BatchReader {
             equal = equal && ReadFull(m, theirs.get(), n) && std::memcmp(mine.get(), theirs.get(), n) == 0;
             at += static_cast<std::int64_t>(n);
           }
-          headSound = headSound && EndsHere(head);
-          if (equal && EndsHere(m)) same.push_back(part[k]);
+          headSound = headSound && EndsHereAsNamed(head);
+          if (equal && EndsHereAsNamed(m)) same.push_back(part[k]);
           else rest.push_back(part[k]);
           if (theirsOpen) Drop(set, part[k]);
         }

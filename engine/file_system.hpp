@@ -127,6 +127,10 @@ class FileReader {
   // tells it apart from the opening (Windows), it is asked at the first call
   // while the file is open: many readers never need it.
   const FileIdentity& Identity() const;
+  // True while the file is open and path still leads to it: it was not
+  // deleted, moved away or replaced at that name (renamed over, made a link
+  // to another file) since it was opened. False when none is open.
+  bool StillAt(const Text& path) const;
 
  private:
   std::intptr_t handle_ = -1;

@@ -81,6 +81,13 @@ FileReader::~FileReader() { Close(); }
 // The opening's status read tells the identity at once.
 const FileIdentity& FileReader::Identity() const { return identity_; }
 
+// One status read of the name, compared with the opening's.
+bool FileReader::StillAt(const Text& path) const {
+  if (handle_ < 0) return false;
+  const FileIdentity now = FileIdentityOf(path);
+  return now.known && now == identity_;
+}
+
 bool FileReader::Open(const Text& path) {
   Close();
   struct stat st;

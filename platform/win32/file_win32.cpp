@@ -319,6 +319,13 @@ const FileIdentity& FileReader::Identity() const {
   return identity_;
 }
 
+// The reader opens a file sharing reading only (OpenDiskFileForReading): while
+// it is open, no one may delete it, move it or its folder away, or rename
+// another file over its name, for each of those needs the delete access the
+// sharing refuses. So the name leads to it for as long as it is open, and
+// nothing need be asked.
+bool FileReader::StillAt(const Text&) const { return handle_ != -1; }
+
 std::int64_t FileReader::Read(void* buffer, std::size_t size) {
   if (handle_ == -1) return -1;
   HANDLE h = reinterpret_cast<HANDLE>(handle_);
