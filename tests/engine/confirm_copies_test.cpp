@@ -381,6 +381,153 @@ TEST(ConfirmCopies, StopsWhenAskedBetweenChunks) {
   EXPECT_EQ(checks, 4);
 }
 
+// Files this process has open now (POSIX: the entries of /proc/self/fd,
+// less the one listing them); -1 where that cannot be told.
+int OpenDescriptors() {
+  std::error_code error;
+  std::filesystem::directory_iterator it("/proc/self/fd", error);
+  if (error) return -1;
+  int n = 0;
+  for (; it != std::filesystem::directory_iterator(); it.increment(error)) ++n;
+  return n - 1;
+}
+
+// Sets of many sizes and counts in one call, each split into classes by
+// bytes that differ at several offsets (so classes split mid-file into parts
+// of two or more, and the first file may go its own way); the classes must be
+// those of equal contents, with the texts FingerprintFile gives, and no more
+// than kOpenFilesAtOnce files open at any time.
+struct MixedSets {
+  struct Set {
+    std::int64_t size;
+    std::vector<Text> paths;
+    std::vector<std::string> contents;
+  };
+  TempTree tree;
+  std::vector<Set> sets;
+
+  MixedSets(const std::vector<std::size_t>& sizes, const std::vector<std::size_t>& counts) {
+    unsigned seed = 0;
+    for (std::size_t size : sizes)
+      for (std::size_t count : counts) {
+        Set set;
+        set.size = static_cast<std::int64_t>(size);
+        const std::string base = PatternBytes(size, ++seed);
+        const std::size_t variants = std::max<std::size_t>(2, std::min<std::size_t>(5, count / 2));
+        for (std::size_t i = 0; i < count; ++i) {
+          std::string bytes = base;
+          if (size > 0) {
+            if (i == 0 && count > 2 && seed % 2 == 0) {
+              bytes = Flipped(bytes, size / 2);  // the first file goes its own way
+            } else {
+              const std::size_t v = (i * 7 + seed) % variants;
+              if (v > 0) bytes = Flipped(bytes, size * v / (variants + 1));
+              if (v > 1) bytes = Flipped(bytes, size - 1);
+            }
+          }
+          const std::string name = "s" + std::to_string(sets.size()) + "/f" + std::to_string(i);
+          tree.Add({name, bytes});
+          set.paths.push_back(tree.PathOf(name));
+          set.contents.push_back(bytes);
+        }
+        sets.push_back(std::move(set));
+      }
+  }
+
+  std::vector<CopySet> CopySets() const {
+    std::vector<CopySet> out(sets.size());
+    for (std::size_t s = 0; s < sets.size(); ++s) {
+      out[s].size = sets[s].size;
+      for (const Text& p : sets[s].paths) out[s].paths.push_back(&p);
+    }
+    return out;
+  }
+
+  // Checks got against the contents: same class exactly when same bytes
+  // (and another file has them), texts as FingerprintFile gives.
+  void Check(const std::vector<CopyClasses>& got, FingerprintKinds kinds) const {
+    ASSERT_EQ(got.size(), sets.size());
+    for (std::size_t s = 0; s < sets.size(); ++s) {
+      const Set& set = sets[s];
+      SCOPED_TRACE("set " + std::to_string(s) + " of " + std::to_string(set.paths.size()) + " files of " +
+                   std::to_string(set.size) + " bytes");
+      ASSERT_FALSE(got[s].interrupted);
+      ASSERT_EQ(got[s].classOf.size(), set.paths.size());
+      std::map<std::string, int> copies;
+      for (const std::string& c : set.contents) ++copies[c];
+      std::map<std::string, int> classOfContents;
+      for (std::size_t i = 0; i < set.paths.size(); ++i) {
+        const int k = got[s].classOf[i];
+        if (copies[set.contents[i]] < 2) {
+          EXPECT_EQ(k, -1) << "file " << i;
+          continue;
+        }
+        ASSERT_GE(k, 0) << "file " << i;
+        ASSERT_LT(static_cast<std::size_t>(k), got[s].fingerprints.size());
+        auto [it, fresh] = classOfContents.insert({set.contents[i], k});
+        EXPECT_EQ(it->second, k) << "file " << i;
+        const FileFingerprints& f = got[s].fingerprints[static_cast<std::size_t>(k)];
+        if (fresh) {
+          FileFingerprints own = FingerprintFile(set.paths[i], kinds.sha1, kinds.crc32);
+          EXPECT_EQ(f.outcome, FileFingerprints::Outcome::Done);
+          EXPECT_EQ(f.size, set.size);
+          EXPECT_EQ(Bytes(f.md5), Bytes(own.md5)) << "file " << i;
+          EXPECT_EQ(Bytes(f.sha1), Bytes(own.sha1)) << "file " << i;
+          EXPECT_EQ(Bytes(f.crc32), Bytes(own.crc32)) << "file " << i;
+        }
+      }
+      EXPECT_EQ(classOfContents.size(), got[s].fingerprints.size());
+    }
+  }
+};
+
+TEST_P(ConfirmCopiesKernels, ManySetsOfOddSizesAndCountsSplitIntoTheirClassesWithinTheOpenBound) {
+  MixedSets mixed({0, 1, 63, 64, 65, 4095, 4097, 16383, 16385, 57345, 65535, 65537, 200003},
+                  {2, 3, 17, 64, 65});
+  const int before = OpenDescriptors();
+  if (before < 0) GTEST_SKIP() << "no /proc/self/fd";
+  int most = 0;
+  auto watch = [&] {
+    most = std::max(most, OpenDescriptors() - before);
+    return true;
+  };
+  OpenForReading open = [&](FileReader& reader, const Text& path) {
+    watch();
+    return reader.Open(path);
+  };
+  for (FingerprintKinds kinds : {FingerprintKinds{false, false}, FingerprintKinds{true, true}}) {
+    SCOPED_TRACE(kinds.sha1 ? "with SHA-1 and CRC-32" : "MD5 only");
+    most = 0;
+    std::vector<CopyClasses> got = ConfirmCopySets(mixed.CopySets(), kinds, watch, open);
+    mixed.Check(got, kinds);
+    EXPECT_LE(most, static_cast<int>(kOpenFilesAtOnce));
+    EXPECT_EQ(OpenDescriptors(), before);
+  }
+}
+
+TEST(ConfirmCopies, AStopAtAnyCheckInterruptsEverySetAndLeavesNoFileOpen) {
+  MixedSets mixed({1, 65, 70000, 150001}, {2, 3, 17, 66});
+  const int before = OpenDescriptors();
+  if (before < 0) GTEST_SKIP() << "no /proc/self/fd";
+  int total = 0;
+  ConfirmCopySets(mixed.CopySets(), {true, true}, [&] { return ++total > 0; });
+  ASSERT_GT(total, 10);
+  const int step = std::max(1, total / 100);
+  for (int n = 1; n <= total; n += (n < 60 ? 1 : step)) {
+    SCOPED_TRACE("stopped at check " + std::to_string(n) + " of " + std::to_string(total));
+    int checks = 0, most = 0;
+    auto keepGoing = [&] {
+      most = std::max(most, OpenDescriptors() - before);
+      return ++checks < n;
+    };
+    std::vector<CopyClasses> got = ConfirmCopySets(mixed.CopySets(), {true, true}, keepGoing);
+    ASSERT_EQ(got.size(), mixed.sets.size());
+    for (const CopyClasses& c : got) EXPECT_TRUE(c.interrupted);
+    EXPECT_LE(most, static_cast<int>(kOpenFilesAtOnce));
+    ASSERT_EQ(OpenDescriptors(), before);
+  }
+}
+
 // A whole search: the rows of an MD5 collision.
 TEST(ConfirmCopiesSearch, FilesWithOneMd5AndDifferentBytesAreNeverOneGroup) {
   TempTree tree({{"d1/a", kCollisionA}, {"d2/b", kCollisionB}, {"d3/a-copy", kCollisionA}, {"d4/b-copy", kCollisionB}});
