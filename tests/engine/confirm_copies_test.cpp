@@ -528,6 +528,84 @@ TEST(ConfirmCopies, AStopAtAnyCheckInterruptsEverySetAndLeavesNoFileOpen) {
   }
 }
 
+TEST(ConfirmCopies, AFileChangedOrReplacedAfterItsLastOpeningLeavesItsClass) {
+  // Identical files; right after one of them is opened for the last time
+  // (for a large set, its comparison after the hash), it is cut short, grown,
+  // rewritten ahead of the reading, deleted, or its path is taken by another
+  // file of the same size (renamed over it, or a link to it). The path then
+  // no longer holds the bytes that were compared: it leaves the class, and
+  // the others stay one with their own texts.
+  const std::size_t size = 300 * 1024;
+  const std::string bytes = PatternBytes(size, 7);
+  const std::string other = PatternBytes(size, 8);
+  enum class Change { Shrink, Grow, Rewrite, Delete, RenameOver, LinkOver };
+  const std::pair<Change, const char*> changes[] = {
+      {Change::Shrink, "cut short"}, {Change::Grow, "grown"},        {Change::Rewrite, "rewritten ahead"},
+      {Change::Delete, "deleted"},   {Change::RenameOver, "renamed over"}, {Change::LinkOver, "replaced by a link"}};
+  const std::size_t counts[] = {2, 3, 66};
+  for (std::size_t count : counts)
+    for (const auto& [change, what] : changes) {
+      const std::size_t victim = count == 2 ? 1 : count == 3 ? 1 : 5;
+      SCOPED_TRACE(std::to_string(count) + " files, file " + std::to_string(victim) + " " + what);
+      TempTree tree({{"other", other}});
+      std::vector<Text> paths;
+      for (std::size_t i = 0; i < count; ++i) {
+        tree.Add({"f" + std::to_string(i), bytes});
+        paths.push_back(tree.PathOf("f" + std::to_string(i)));
+      }
+      std::vector<const Text*> pointers;
+      for (const Text& p : paths) pointers.push_back(&p);
+      const int lastOpening = count > kOpenFilesAtOnce ? 2 : 1;
+      int openings = 0;
+      bool changed = false;
+      OpenForReading open = [&](FileReader& reader, const Text& path) {
+        const bool ok = reader.Open(path);
+        if (path == paths[victim] && ++openings == lastOpening) {
+          const std::filesystem::path at = testing::FsPath(path);
+          switch (change) {
+            case Change::Shrink:
+              std::filesystem::resize_file(at, size / 2);
+              break;
+            case Change::Grow:
+              std::ofstream(at, std::ios::binary | std::ios::app) << "more";
+              break;
+            case Change::Rewrite: {
+              std::fstream f(at, std::ios::in | std::ios::out | std::ios::binary);
+              f.seekp(size - 10);
+              f.put(static_cast<char>(~bytes[size - 10]));
+              break;
+            }
+            case Change::Delete:
+              std::filesystem::remove(at);
+              break;
+            case Change::RenameOver:
+              std::filesystem::copy_file((tree.Root() / "other"), (tree.Root() / "other-copy"));
+              std::filesystem::rename((tree.Root() / "other-copy"), at);
+              break;
+            case Change::LinkOver:
+              std::filesystem::remove(at);
+              std::filesystem::create_symlink((tree.Root() / "other"), at);
+              break;
+          }
+          changed = true;
+        }
+        return ok;
+      };
+      CopyClasses got = ConfirmCopies(pointers, static_cast<std::int64_t>(size), {true, true}, {}, open);
+      ASSERT_TRUE(changed);
+      std::vector<int> expected(count, 0);
+      expected[victim] = -1;
+      if (count == 2) expected = {-1, -1};
+      EXPECT_EQ(got.classOf, expected);
+      if (count > 2) {
+        ASSERT_EQ(got.fingerprints.size(), 1u);
+        FileFingerprints own = FingerprintFile(paths[0], true, true);
+        EXPECT_EQ(Bytes(got.fingerprints[0].md5), Bytes(own.md5));
+        EXPECT_EQ(Bytes(got.fingerprints[0].sha1), Bytes(own.sha1));
+      }
+    }
+}
+
 // A whole search: the rows of an MD5 collision.
 TEST(ConfirmCopiesSearch, FilesWithOneMd5AndDifferentBytesAreNeverOneGroup) {
   TempTree tree({{"d1/a", kCollisionA}, {"d2/b", kCollisionB}, {"d3/a-copy", kCollisionA}, {"d4/b-copy", kCollisionB}});
