@@ -484,8 +484,7 @@ struct MixedSets {
 TEST_P(ConfirmCopiesKernels, ManySetsOfOddSizesAndCountsSplitIntoTheirClassesWithinTheOpenBound) {
   MixedSets mixed({0, 1, 63, 64, 65, 4095, 4097, 16383, 16385, 57345, 65535, 65537, 200003},
                   {2, 3, 17, 64, 65});
-  const int before = OpenDescriptors();
-  if (before < 0) GTEST_SKIP() << "no /proc/self/fd";
+  const int before = OpenDescriptors();  // -1 where it cannot be told: the classes are still checked
   int most = 0;
   auto watch = [&] {
     most = std::max(most, OpenDescriptors() - before);
@@ -500,8 +499,10 @@ TEST_P(ConfirmCopiesKernels, ManySetsOfOddSizesAndCountsSplitIntoTheirClassesWit
     most = 0;
     std::vector<CopyClasses> got = ConfirmCopySets(mixed.CopySets(), kinds, watch, open);
     mixed.Check(got, kinds);
-    EXPECT_LE(most, static_cast<int>(kOpenFilesAtOnce));
-    EXPECT_EQ(OpenDescriptors(), before);
+    if (before >= 0) {
+      EXPECT_LE(most, static_cast<int>(kOpenFilesAtOnce));
+      EXPECT_EQ(OpenDescriptors(), before);
+    }
   }
 }
 
