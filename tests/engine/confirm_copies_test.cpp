@@ -628,6 +628,64 @@ TEST(ConfirmCopiesSearch, FilesWithOneMd5AndDifferentBytesAreNeverOneGroup) {
   EXPECT_EQ(rows, (std::vector<std::string>{"1 d1/a" + m, "1 d3/a-copy" + m, "2 d2/b" + m, "2 d4/b-copy" + m}));
 }
 
+TEST(ConfirmCopiesSearch, ManySetsThatSplitAcrossBothReadingThreadsGiveOneGroupPerContents) {
+  // Sets of many sizes, each splitting mid-file into two classes and a lone
+  // file, and one set larger than stays open: more sets than batches and
+  // lanes, read by both threads. Every contents of two or more files is one
+  // group, with the texts of its files.
+  TempTree tree;
+  std::map<std::string, std::string> contentsOf;  // relative path -> bytes
+  auto add = [&](const std::string& path, const std::string& bytes) {
+    tree.Add({path, bytes});
+    contentsOf[path] = bytes;
+  };
+  for (unsigned s = 0; s < 120; ++s) {
+    const std::size_t size = 1 + s * 2311 % 150000;
+    const std::string a = PatternBytes(size, s);
+    const std::string d = "d" + std::to_string(s % 7) + "/";
+    for (int k = 0; k < 3; ++k) add(d + "a" + std::to_string(s) + "-" + std::to_string(k), a);
+    if (size > 1) {
+      for (int k = 0; k < 2; ++k) add(d + "b" + std::to_string(s) + "-" + std::to_string(k), Flipped(a, size / 2));
+      add(d + "lone" + std::to_string(s), Flipped(a, size - 1));
+    }
+  }
+  const std::string big = PatternBytes(70000, 999);
+  for (int k = 0; k < 68; ++k) add("big/" + std::to_string(k), k % 40 == 0 ? Flipped(big, 40000) : big);
+  RecordingWindow window;
+  SearchControl control(window, SearchFlavour::Windows);
+  SearchOptions options;
+  options.searchSubdirectories = true;
+  options.sha1 = true;
+  options.crc32 = true;
+  ASSERT_EQ(control.Start({tree.RootText()}, options), SearchControl::StartResult::Started);
+  ASSERT_TRUE(window.PumpUntil([&] { return window.stateChanges > 0; }));
+  window.PumpPending();
+  std::map<std::string, std::set<std::string>> groups;  // group -> paths
+  std::map<std::string, std::string> groupOfContents;
+  for (const auto& r : window.rows) {
+    const std::string path = testing::RelativeTo(tree.RootText(), {r[1]})[0];
+    ASSERT_TRUE(contentsOf.count(path)) << path;
+    groups[Bytes(r[0])].insert(path);
+    auto [it, fresh] = groupOfContents.insert({contentsOf[path], Bytes(r[0])});
+    EXPECT_EQ(it->second, Bytes(r[0])) << path;
+    FileFingerprints own = FingerprintFile(r[1], true, true);
+    EXPECT_EQ(Bytes(r[3]), Bytes(own.md5)) << path;
+    EXPECT_EQ(Bytes(r[4]), Bytes(own.sha1)) << path;
+    EXPECT_EQ(Bytes(r[5]), Bytes(own.crc32)) << path;
+  }
+  std::map<std::string, int> copies;
+  for (const auto& [path, bytes] : contentsOf) ++copies[bytes];
+  std::size_t reported = 0, expected = 0, expectedGroups = 0;
+  for (const auto& [bytes, n] : copies)
+    if (n >= 2) {
+      expected += static_cast<std::size_t>(n);
+      ++expectedGroups;
+    }
+  for (const auto& [g, paths] : groups) reported += paths.size();
+  EXPECT_EQ(reported, expected);
+  EXPECT_EQ(groups.size(), expectedGroups);
+}
+
 TEST(ConfirmCopiesSearch, APauseHoldsEveryReadingThreadAndResumeFinishes) {
   // Twelve pairs of multi-chunk files, each pair its own size: work for both
   // threads. Each chunk check is slowed so that a thread that ignored the
