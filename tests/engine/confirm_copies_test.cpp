@@ -398,6 +398,238 @@ TEST(ConfirmCopies, StopsWhenAskedBetweenChunks) {
   EXPECT_EQ(checks, 4);
 }
 
+// Files this process has open now (POSIX: the entries of /proc/self/fd,
+// less the one listing them); -1 where that cannot be told.
+int OpenDescriptors() {
+#ifdef _WIN32
+  return -1;
+#else
+  std::error_code error;
+  std::filesystem::directory_iterator it("/proc/self/fd", error);
+  if (error) return -1;
+  int n = 0;
+  for (; it != std::filesystem::directory_iterator(); it.increment(error)) ++n;
+  return n - 1;
+#endif
+}
+
+// Sets of many sizes and counts in one call, each split into classes by
+// bytes that differ at several offsets (so classes split mid-file into parts
+// of two or more, and the first file may go its own way); the classes must be
+// those of equal contents, with the texts FingerprintFile gives, and no more
+// than kOpenFilesAtOnce files open at any time.
+struct MixedSets {
+  struct Set {
+    std::int64_t size;
+    std::vector<Text> paths;
+    std::vector<std::string> contents;
+  };
+  TempTree tree;
+  std::vector<Set> sets;
+
+  MixedSets(const std::vector<std::size_t>& sizes, const std::vector<std::size_t>& counts) {
+    unsigned seed = 0;
+    for (std::size_t size : sizes)
+      for (std::size_t count : counts) {
+        Set set;
+        set.size = static_cast<std::int64_t>(size);
+        const std::string base = PatternBytes(size, ++seed);
+        const std::size_t variants = std::max<std::size_t>(2, std::min<std::size_t>(5, count / 2));
+        for (std::size_t i = 0; i < count; ++i) {
+          std::string bytes = base;
+          if (size > 0) {
+            if (i == 0 && count > 2 && seed % 2 == 0) {
+              bytes = Flipped(bytes, size / 2);  // the first file goes its own way
+            } else {
+              const std::size_t v = (i * 7 + seed) % variants;
+              if (v > 0) bytes = Flipped(bytes, size * v / (variants + 1));
+              if (v > 1) bytes = Flipped(bytes, size - 1);
+            }
+          }
+          const std::string name = "s" + std::to_string(sets.size()) + "/f" + std::to_string(i);
+          tree.Add({name, bytes});
+          set.paths.push_back(tree.PathOf(name));
+          set.contents.push_back(bytes);
+        }
+        sets.push_back(std::move(set));
+      }
+  }
+
+  std::vector<CopySet> CopySets() const {
+    std::vector<CopySet> out(sets.size());
+    for (std::size_t s = 0; s < sets.size(); ++s) {
+      out[s].size = sets[s].size;
+      for (const Text& p : sets[s].paths) out[s].paths.push_back(&p);
+    }
+    return out;
+  }
+
+  // Checks got against the contents: same class exactly when same bytes
+  // (and another file has them), texts as FingerprintFile gives.
+  void Check(const std::vector<CopyClasses>& got, FingerprintKinds kinds) const {
+    ASSERT_EQ(got.size(), sets.size());
+    for (std::size_t s = 0; s < sets.size(); ++s) {
+      const Set& set = sets[s];
+      SCOPED_TRACE("set " + std::to_string(s) + " of " + std::to_string(set.paths.size()) + " files of " +
+                   std::to_string(set.size) + " bytes");
+      ASSERT_FALSE(got[s].interrupted);
+      ASSERT_EQ(got[s].classOf.size(), set.paths.size());
+      std::map<std::string, int> copies;
+      for (const std::string& c : set.contents) ++copies[c];
+      std::map<std::string, int> classOfContents;
+      for (std::size_t i = 0; i < set.paths.size(); ++i) {
+        const int k = got[s].classOf[i];
+        if (copies[set.contents[i]] < 2) {
+          EXPECT_EQ(k, -1) << "file " << i;
+          continue;
+        }
+        ASSERT_GE(k, 0) << "file " << i;
+        ASSERT_LT(static_cast<std::size_t>(k), got[s].fingerprints.size());
+        auto [it, fresh] = classOfContents.insert({set.contents[i], k});
+        EXPECT_EQ(it->second, k) << "file " << i;
+        const FileFingerprints& f = got[s].fingerprints[static_cast<std::size_t>(k)];
+        if (fresh) {
+          FileFingerprints own = FingerprintFile(set.paths[i], kinds.sha1, kinds.crc32);
+          EXPECT_EQ(f.outcome, FileFingerprints::Outcome::Done);
+          EXPECT_EQ(f.size, set.size);
+          EXPECT_EQ(Bytes(f.md5), Bytes(own.md5)) << "file " << i;
+          EXPECT_EQ(Bytes(f.sha1), Bytes(own.sha1)) << "file " << i;
+          EXPECT_EQ(Bytes(f.crc32), Bytes(own.crc32)) << "file " << i;
+        }
+      }
+      EXPECT_EQ(classOfContents.size(), got[s].fingerprints.size());
+    }
+  }
+};
+
+TEST_P(ConfirmCopiesKernels, ManySetsOfOddSizesAndCountsSplitIntoTheirClassesWithinTheOpenBound) {
+  MixedSets mixed({0, 1, 63, 64, 65, 4095, 4097, 16385, 57345, 65537, 200003}, {2, 3, 17, 64, 65});
+  const int before = OpenDescriptors();  // -1 where it cannot be told: the classes are still checked
+  int most = 0;
+  auto watch = [&] {
+    most = std::max(most, OpenDescriptors() - before);
+    return true;
+  };
+  OpenForReading open = [&](FileReader& reader, const Text& path) {
+    watch();
+    return reader.Open(path);
+  };
+  for (FingerprintKinds kinds : {FingerprintKinds{false, false}, FingerprintKinds{true, true}}) {
+    SCOPED_TRACE(kinds.sha1 ? "with SHA-1 and CRC-32" : "MD5 only");
+    most = 0;
+    std::vector<CopyClasses> got = ConfirmCopySets(mixed.CopySets(), kinds, watch, open);
+    mixed.Check(got, kinds);
+    if (before >= 0) {
+      EXPECT_LE(most, static_cast<int>(kOpenFilesAtOnce));
+      EXPECT_EQ(OpenDescriptors(), before);
+    }
+  }
+}
+
+TEST(ConfirmCopies, AStopAtAnyCheckInterruptsEverySetAndLeavesNoFileOpen) {
+  MixedSets mixed({1, 65, 70000, 150001}, {2, 3, 17, 66});
+  const int before = OpenDescriptors();
+  if (before < 0) GTEST_SKIP() << "no /proc/self/fd";
+  int total = 0;
+  ConfirmCopySets(mixed.CopySets(), {true, true}, [&] { return ++total > 0; });
+  ASSERT_GT(total, 10);
+  const int step = std::max(1, total / 100);
+  for (int n = 1; n <= total; n += (n < 60 ? 1 : step)) {
+    SCOPED_TRACE("stopped at check " + std::to_string(n) + " of " + std::to_string(total));
+    int checks = 0, most = 0;
+    auto keepGoing = [&] {
+      most = std::max(most, OpenDescriptors() - before);
+      return ++checks < n;
+    };
+    std::vector<CopyClasses> got = ConfirmCopySets(mixed.CopySets(), {true, true}, keepGoing);
+    ASSERT_EQ(got.size(), mixed.sets.size());
+    for (const CopyClasses& c : got) EXPECT_TRUE(c.interrupted);
+    EXPECT_LE(most, static_cast<int>(kOpenFilesAtOnce));
+    ASSERT_EQ(OpenDescriptors(), before);
+  }
+}
+
+TEST(ConfirmCopies, AFileChangedOrReplacedAfterItsLastOpeningLeavesItsClass) {
+  // Identical files; right after one of them is opened for the last time
+  // (for a large set, its comparison after the hash), it is cut short, grown,
+  // rewritten ahead of the reading, deleted, or its path is taken by another
+  // file of the same size (renamed over it, or a link to it). The path then
+  // no longer holds the bytes that were compared: it leaves the class, and
+  // the others stay one with their own texts.
+#ifdef _WIN32
+  GTEST_SKIP() << "a file open for reading can be neither written, deleted nor renamed over here";
+#endif
+  const std::size_t size = 300 * 1024;
+  const std::string bytes = PatternBytes(size, 7);
+  const std::string other = PatternBytes(size, 8);
+  enum class Change { Shrink, Grow, Rewrite, Delete, RenameOver, LinkOver };
+  const std::pair<Change, const char*> changes[] = {
+      {Change::Shrink, "cut short"}, {Change::Grow, "grown"},        {Change::Rewrite, "rewritten ahead"},
+      {Change::Delete, "deleted"},   {Change::RenameOver, "renamed over"}, {Change::LinkOver, "replaced by a link"}};
+  const std::size_t counts[] = {2, 3, 66};
+  for (std::size_t count : counts)
+    for (const auto& [change, what] : changes) {
+      const std::size_t victim = count == 2 ? 1 : count == 3 ? 1 : 5;
+      SCOPED_TRACE(std::to_string(count) + " files, file " + std::to_string(victim) + " " + what);
+      TempTree tree({{"other", other}});
+      std::vector<Text> paths;
+      for (std::size_t i = 0; i < count; ++i) {
+        tree.Add({"f" + std::to_string(i), bytes});
+        paths.push_back(tree.PathOf("f" + std::to_string(i)));
+      }
+      std::vector<const Text*> pointers;
+      for (const Text& p : paths) pointers.push_back(&p);
+      const int lastOpening = count > kOpenFilesAtOnce ? 2 : 1;
+      int openings = 0;
+      bool changed = false;
+      OpenForReading open = [&](FileReader& reader, const Text& path) {
+        const bool ok = reader.Open(path);
+        if (path == paths[victim] && ++openings == lastOpening) {
+          const std::filesystem::path at = testing::FsPath(path);
+          switch (change) {
+            case Change::Shrink:
+              std::filesystem::resize_file(at, size / 2);
+              break;
+            case Change::Grow:
+              std::ofstream(at, std::ios::binary | std::ios::app) << "more";
+              break;
+            case Change::Rewrite: {
+              std::fstream f(at, std::ios::in | std::ios::out | std::ios::binary);
+              f.seekp(size - 10);
+              f.put(static_cast<char>(~bytes[size - 10]));
+              break;
+            }
+            case Change::Delete:
+              std::filesystem::remove(at);
+              break;
+            case Change::RenameOver:
+              std::filesystem::copy_file((tree.Root() / "other"), (tree.Root() / "other-copy"));
+              std::filesystem::rename((tree.Root() / "other-copy"), at);
+              break;
+            case Change::LinkOver:
+              std::filesystem::remove(at);
+              std::filesystem::create_symlink((tree.Root() / "other"), at);
+              break;
+          }
+          changed = true;
+        }
+        return ok;
+      };
+      CopyClasses got = ConfirmCopies(pointers, static_cast<std::int64_t>(size), {true, true}, {}, open);
+      ASSERT_TRUE(changed);
+      std::vector<int> expected(count, 0);
+      expected[victim] = -1;
+      if (count == 2) expected = {-1, -1};
+      EXPECT_EQ(got.classOf, expected);
+      if (count > 2) {
+        ASSERT_EQ(got.fingerprints.size(), 1u);
+        FileFingerprints own = FingerprintFile(paths[0], true, true);
+        EXPECT_EQ(Bytes(got.fingerprints[0].md5), Bytes(own.md5));
+        EXPECT_EQ(Bytes(got.fingerprints[0].sha1), Bytes(own.sha1));
+      }
+    }
+}
+
 // A whole search: the rows of an MD5 collision.
 TEST(ConfirmCopiesSearch, FilesWithOneMd5AndDifferentBytesAreNeverOneGroup) {
   TempTree tree({{"d1/a", kCollisionA}, {"d2/b", kCollisionB}, {"d3/a-copy", kCollisionA}, {"d4/b-copy", kCollisionB}});
@@ -411,6 +643,64 @@ TEST(ConfirmCopiesSearch, FilesWithOneMd5AndDifferentBytesAreNeverOneGroup) {
     rows.push_back(Bytes(r[0]) + " " + testing::RelativeTo(tree.RootText(), {r[1]})[0] + " " + Bytes(r[3]));
   const std::string m = " 79054025255fb1a26e4bc422aef54eb4";
   EXPECT_EQ(rows, (std::vector<std::string>{"1 d1/a" + m, "1 d3/a-copy" + m, "2 d2/b" + m, "2 d4/b-copy" + m}));
+}
+
+TEST(ConfirmCopiesSearch, ManySetsThatSplitAcrossBothReadingThreadsGiveOneGroupPerContents) {
+  // Sets of many sizes, each splitting mid-file into two classes and a lone
+  // file, and one set larger than stays open: more sets than batches and
+  // lanes, read by both threads. Every contents of two or more files is one
+  // group, with the texts of its files.
+  TempTree tree;
+  std::map<std::string, std::string> contentsOf;  // relative path -> bytes
+  auto add = [&](const std::string& path, const std::string& bytes) {
+    tree.Add({path, bytes});
+    contentsOf[path] = bytes;
+  };
+  for (unsigned s = 0; s < 120; ++s) {
+    const std::size_t size = 1 + s * 2311 % 150000;
+    const std::string a = PatternBytes(size, s);
+    const std::string d = "d" + std::to_string(s % 7) + "/";
+    for (int k = 0; k < 3; ++k) add(d + "a" + std::to_string(s) + "-" + std::to_string(k), a);
+    if (size > 1) {
+      for (int k = 0; k < 2; ++k) add(d + "b" + std::to_string(s) + "-" + std::to_string(k), Flipped(a, size / 2));
+      add(d + "lone" + std::to_string(s), Flipped(a, size - 1));
+    }
+  }
+  const std::string big = PatternBytes(70000, 999);
+  for (int k = 0; k < 68; ++k) add("big/" + std::to_string(k), k % 40 == 0 ? Flipped(big, 40000) : big);
+  RecordingWindow window;
+  SearchControl control(window, SearchFlavour::Windows);
+  SearchOptions options;
+  options.searchSubdirectories = true;
+  options.sha1 = true;
+  options.crc32 = true;
+  ASSERT_EQ(control.Start({tree.RootText()}, options), SearchControl::StartResult::Started);
+  ASSERT_TRUE(window.PumpUntil([&] { return window.stateChanges > 0; }));
+  window.PumpPending();
+  std::map<std::string, std::set<std::string>> groups;  // group -> paths
+  std::map<std::string, std::string> groupOfContents;
+  for (const auto& r : window.rows) {
+    const std::string path = testing::RelativeTo(tree.RootText(), {r[1]})[0];
+    ASSERT_TRUE(contentsOf.count(path)) << path;
+    groups[Bytes(r[0])].insert(path);
+    auto [it, fresh] = groupOfContents.insert({contentsOf[path], Bytes(r[0])});
+    EXPECT_EQ(it->second, Bytes(r[0])) << path;
+    FileFingerprints own = FingerprintFile(r[1], true, true);
+    EXPECT_EQ(Bytes(r[3]), Bytes(own.md5)) << path;
+    EXPECT_EQ(Bytes(r[4]), Bytes(own.sha1)) << path;
+    EXPECT_EQ(Bytes(r[5]), Bytes(own.crc32)) << path;
+  }
+  std::map<std::string, int> copies;
+  for (const auto& [path, bytes] : contentsOf) ++copies[bytes];
+  std::size_t reported = 0, expected = 0, expectedGroups = 0;
+  for (const auto& [bytes, n] : copies)
+    if (n >= 2) {
+      expected += static_cast<std::size_t>(n);
+      ++expectedGroups;
+    }
+  for (const auto& [g, paths] : groups) reported += paths.size();
+  EXPECT_EQ(reported, expected);
+  EXPECT_EQ(groups.size(), expectedGroups);
 }
 
 TEST(ConfirmCopiesSearch, APauseHoldsEveryReadingThreadAndResumeFinishes) {
